@@ -1,0 +1,23 @@
+// Conversion between UTF-16 code units and UTF-8 bytes, with the contract of
+// WideCharToMultiByte/MultiByteToWideChar on the UTF-8 code page with no
+// flags: every invalid UTF-8 sequence and every unpaired surrogate becomes
+// U+FFFD, and nothing fails.
+//
+// Wide text holds one UTF-16 code unit per wchar_t element on every
+// platform, also where wchar_t is 32 bits wide.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+// Both calls work like their Windows counterparts: with a null destination
+// (capacity 0) they return the size the output needs; otherwise they write
+// at most `capacity` units and return how many they wrote (0 if it did not
+// fit). Lengths are element counts; no terminator is read or written.
+int Utf16ToUtf8(const wchar_t* source, int sourceLength, char* destination,
+                int capacity);
+int Utf8ToUtf16(const char* source, int sourceLength, wchar_t* destination,
+                int capacity);
+
+}  // namespace platform

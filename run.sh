@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The project's one entry point.
+#   ./run.sh demo    build the host and play a short extension session
+#   ./run.sh test    install what is missing, build every flavour, run every test
+#   ./run.sh build [preset]   configure and build one preset (default: native)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+case "${1:-}" in
+  demo)
+    scripts/install-deps.sh native
+    scripts/build.sh native
+    exec /usr/bin/python3 browser/tools/demo.py --bin build/native/bin
+    ;;
+  test)
+    scripts/install-deps.sh all
+    exec scripts/test-all.sh
+    ;;
+  build)
+    scripts/install-deps.sh "$([ "${2:-native}" = windows ] && echo windows || echo native)"
+    exec scripts/build.sh "${2:-native}"
+    ;;
+  *)
+    sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+    ;;
+esac

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian packages that a set of jobs needs and
+# that are not installed yet. Sets: native, windows, all.
+set -euo pipefail
+
+native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev
+        googletest nlohmann-json3-dev python3 python3-pytest)
+windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
+browser=(chromium)
+
+case "${1:-all}" in
+  native)  wanted=("${native[@]}") ;;
+  windows) wanted=("${native[@]}" "${windows[@]}") ;;
+  all)     wanted=("${native[@]}" "${windows[@]}" "${browser[@]}") ;;
+  *) echo "usage: $0 native|windows|all" >&2; exit 2 ;;
+esac
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing packages: ${missing[*]}; run as root to install them" >&2
+  exit 1
+fi
+echo "installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
