@@ -1,0 +1,115 @@
+#include "protection/protected_text.h"
+
+#include <cstdint>
+
+#include "platform/data_protection.h"
+#include "platform/debug_output.h"
+#include "platform/last_error.h"
+#include "protection/local_blob_guard.h"
+#include "protection/secure_bytes.h"
+
+using browser_extensions::LocalBlobGuard;
+using browser_extensions::SecureBytes;
+
+namespace {
+
+// Bound to every blob, so only this host's own protected texts open.
+constexpr wchar_t kEntropyText[] = L"3F9A1C52-7B0D-4E86-A1C4-58D2E07B9F13";
+
+// The service takes 32-bit lengths; a text is two bytes per unit.
+constexpr std::size_t kMaxServiceBytes = UINT32_MAX;
+constexpr std::size_t kMaxServiceUnits = kMaxServiceBytes / 2;
+
+using ServiceCall = bool (*)(const uint8_t*, uint32_t, const uint8_t*,
+                             uint32_t, platform::ServiceBlob*);
+
+// Two bytes per code unit, low byte first. Each wchar_t holds one UTF-16
+// unit, also where wchar_t is wider.
+void AppendUtf16Le(const wchar_t* units, std::size_t count, SecureBytes& out) {
+  out.Reserve(out.size() + 2 * count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto unit = static_cast<uint16_t>(units[i]);
+    out.PushBack(static_cast<uint8_t>(unit & 0xFF));
+    out.PushBack(static_cast<uint8_t>(unit >> 8));
+  }
+}
+
+// The reverse of AppendUtf16Le; a final odd byte is not carried.
+std::wstring PackIntoText(const uint8_t* bytes, std::size_t size) {
+  std::wstring text(size / 2, L'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<wchar_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  }
+  return text;
+}
+
+std::wstring LowerHex(uint32_t value) {
+  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return digits;
+}
+
+std::wstring ReportFailure(const wchar_t* operation, uint32_t errorCode,
+                           const std::wstring& text) {
+  platform::OutputDebugLineW(std::wstring(operation) +
+                             L" failed. Returning input string. GLE=0x" +
+                             LowerHex(errorCode));
+  return text;
+}
+
+// Runs one service call over the UTF-16LE bytes of `text` with the entropy.
+// Returns false when the text is too long for the service (which is then
+// not called) or the service fails; otherwise `output` holds a copy of the
+// bytes the service returned. `errorCode` is the thread's last-error code
+// read right after the attempt (a leftover value if there was none).
+bool CallService(ServiceCall call, const std::wstring& text,
+                 SecureBytes& output, uint32_t& errorCode) {
+  if (text.size() > kMaxServiceUnits) {
+    errorCode = platform::LastErrorCode();
+    return false;
+  }
+  SecureBytes input;
+  AppendUtf16Le(text.data(), text.size(), input);
+  SecureBytes entropy;
+  AppendUtf16Le(kEntropyText, sizeof(kEntropyText) / sizeof(wchar_t) - 1,
+                entropy);
+  platform::ServiceBlob blob;
+  if (!call(input.data(), static_cast<uint32_t>(input.size()), entropy.data(),
+            static_cast<uint32_t>(entropy.size()), &blob)) {
+    errorCode = platform::LastErrorCode();
+    return false;
+  }
+  errorCode = platform::LastErrorCode();
+  LocalBlobGuard guard(blob);
+  output.Append(guard.data(), guard.size());
+  return true;
+}
+
+}  // namespace
+
+std::wstring ProtectData(const std::wstring& text) {
+  SecureBytes sealed;
+  uint32_t errorCode = 0;
+  // A service that claims success without a blob has produced nothing to
+  // carry, which is treated like a failure.
+  if (!CallService(&platform::ProtectBytes, text, sealed, errorCode) ||
+      sealed.empty()) {
+    return ReportFailure(L"ProtectData", errorCode, text);
+  }
+  return PackIntoText(sealed.data(), sealed.size());
+}
+
+std::wstring UnProtectData(const std::wstring& text) {
+  SecureBytes plain;
+  uint32_t errorCode = 0;
+  // An opened blob may rightly hold nothing: the protected form of an
+  // empty text. Only a refusal by the service falls back to the input.
+  if (!CallService(&platform::UnprotectBytes, text, plain, errorCode)) {
+    return ReportFailure(L"UnProtectData", errorCode, text);
+  }
+  return PackIntoText(plain.data(), plain.size());
+}

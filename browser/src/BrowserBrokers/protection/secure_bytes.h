@@ -1,0 +1,44 @@
+// A growable byte buffer for secrets: plain text on its way to or from the
+// data-protection service, and the entropy.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace browser_extensions {
+
+// Every block of storage the buffer gives back (when it grows into a new
+// block, and on destruction) is zero-filled over its whole capacity first,
+// so no copy of the bytes is left behind in freed memory.
+class SecureBytes {
+ public:
+  SecureBytes() = default;
+  ~SecureBytes();
+
+  SecureBytes(const SecureBytes&) = delete;
+  SecureBytes& operator=(const SecureBytes&) = delete;
+
+  const uint8_t* data() const { return data_; }
+  uint8_t* data() { return data_; }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
+  bool empty() const { return size_ == 0; }
+
+  void PushBack(uint8_t byte);
+  void Append(const uint8_t* bytes, std::size_t count);
+  // Makes room for at least `capacity` bytes, growing by the usual policy.
+  void Reserve(std::size_t capacity);
+
+  // The capacity that a buffer of `capacity` bytes grows to when it must
+  // hold `needed` bytes: 1.5 times its capacity, or `needed` if that is more.
+  static std::size_t GrownCapacity(std::size_t capacity, std::size_t needed);
+
+ private:
+  void MoveToNewStorage(std::size_t newCapacity);
+
+  uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+}  // namespace browser_extensions

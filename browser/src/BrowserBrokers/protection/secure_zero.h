@@ -1,0 +1,17 @@
+// Zero-filling of memory that is about to be given back, in a way the
+// optimiser can't drop as a dead store.
+#pragma once
+
+#include <cstddef>
+
+namespace browser_extensions {
+
+inline void SecureZero(void* data, std::size_t size) {
+  volatile unsigned char* bytes = static_cast<volatile unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = 0;
+  // Tells the compiler the zeroed memory may still be read, so the stores
+  // stay even when the memory is freed right afterwards.
+  __asm__ __volatile__("" : : "r"(data) : "memory");
+}
+
+}  // namespace browser_extensions
