@@ -1,9 +1,10 @@
 // Run-time loading of a library and lookup of its exports
 // (LoadLibraryW/GetProcAddress on Windows).
 //
-// On POSIX the Windows file name "Name.dll" maps to "libName.so", looked up
-// first in the folder of the running executable, then by the dynamic
-// loader's standard search.
+// On POSIX the Windows file name "Name.dll" maps to "libName.so" (other
+// names are taken as POSIX file names already), looked up first in the
+// folder of the running executable, then by the dynamic loader's standard
+// search.
 #pragma once
 
 #include <string>

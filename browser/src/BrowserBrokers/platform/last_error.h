@@ -15,5 +15,8 @@ inline constexpr uint32_t kErrorModNotFound = 126;   // a library that is not th
 inline constexpr uint32_t kErrorProcNotFound = 127;  // an export that is not there
 inline constexpr uint32_t kErrorAccessDenied = 5;    // an insecure or foreign key file
 inline constexpr uint32_t kErrorNotEnoughMemory = 8;
+inline constexpr uint32_t kErrorInvalidHandle = 6;         // a null library handle
+inline constexpr uint32_t kErrorInvalidParameter = 87;     // a null buffer or bad length
+inline constexpr uint32_t kErrorInsufficientBuffer = 122;  // output does not fit
 
 }  // namespace platform

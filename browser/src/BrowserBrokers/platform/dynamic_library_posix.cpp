@@ -1,0 +1,78 @@
+// Library names follow Windows: "Name.dll" (the suffix in any case) maps to
+// "libName.so", the rest of the name kept as written. Any other name is
+// taken as the POSIX file name it already is (e.g. "libz.so.1"). A name
+// without a folder is looked for first beside the running executable, as
+// Windows looks in the application's folder, then by dlopen's standard
+// search; a name with a folder is loaded from there only.
+#include "platform/dynamic_library.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/last_error.h"
+#include "platform/text_codec.h"
+
+namespace platform {
+namespace {
+
+constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL;
+
+std::string NarrowName(const std::wstring& wide) {
+  size_t units = std::min(wide.find(L'\0'), wide.size());
+  if (units == 0) return {};
+  int length = static_cast<int>(units);
+  std::string narrow(Utf16ToUtf8(wide.data(), length, nullptr, 0), '\0');
+  if (!narrow.empty()) Utf16ToUtf8(wide.data(), length, &narrow[0], static_cast<int>(narrow.size()));
+  return narrow;
+}
+
+std::string PosixFileName(const std::string& name) {
+  size_t fileStart = name.rfind('/') + 1;  // 0 when there is no folder
+  std::string file = name.substr(fileStart);
+  constexpr char kDllSuffix[] = ".dll";
+  constexpr size_t kSuffixLength = sizeof(kDllSuffix) - 1;
+  if (file.size() <= kSuffixLength ||
+      strcasecmp(file.c_str() + file.size() - kSuffixLength, kDllSuffix) != 0)
+    return name;
+  file.resize(file.size() - kSuffixLength);
+  return name.substr(0, fileStart) + "lib" + file + ".so";
+}
+
+std::string ExecutableFolder() {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof(path));
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof(path)) return {};
+  std::string executable(path, static_cast<size_t>(length));
+  return executable.substr(0, executable.rfind('/'));
+}
+
+}  // namespace
+
+LibraryHandle LoadLibraryByName(const std::wstring& dllName) {
+  std::string file = PosixFileName(NarrowName(dllName));
+  void* library = nullptr;
+  if (!file.empty() && file.find('/') == std::string::npos) {
+    std::string folder = ExecutableFolder();
+    if (!folder.empty()) library = dlopen((folder + "/" + file).c_str(), kOpenFlags);
+  }
+  if (library == nullptr && !file.empty()) library = dlopen(file.c_str(), kOpenFlags);
+  if (library == nullptr) SetLastErrorCode(kErrorModNotFound);
+  return library;
+}
+
+void* FindExport(LibraryHandle library, const char* exportName) {
+  // A null handle would make dlsym search every loaded library.
+  if (library == nullptr) {
+    SetLastErrorCode(kErrorInvalidHandle);
+    return nullptr;
+  }
+  void* address = exportName != nullptr ? dlsym(library, exportName) : nullptr;
+  if (address == nullptr) SetLastErrorCode(kErrorProcNotFound);
+  return address;
+}
+
+}  // namespace platform

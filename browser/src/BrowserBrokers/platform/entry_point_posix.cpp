@@ -1,0 +1,4 @@
+#include "platform/host_entry.h"
+
+// The host reads no command line: its arguments are ignored.
+int main(int, char**) { return HostMain(); }

@@ -1,0 +1,11 @@
+#include "platform/last_error.h"
+
+#include <windows.h>
+
+namespace platform {
+
+uint32_t LastErrorCode() { return GetLastError(); }
+
+void SetLastErrorCode(uint32_t code) { SetLastError(code); }
+
+}  // namespace platform
