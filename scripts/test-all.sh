@@ -7,34 +7,72 @@ reports=build/reports
 rm -rf "$reports"; mkdir -p "$reports"
 failed=0
 
-run_unit() {  # preset
+# The Windows programs run under Wine in a prefix of their own, made afresh
+# for each run (the same one that `ctest --preset windows` uses).
+export WINEPREFIX=$PWD/build/windows/wineprefix
+source scripts/wine-env.sh
+
+timed() {  # name, then a command: runs it and notes how long it took
+  local name=$1 start=$SECONDS; shift
+  "$@"
+  local rc=$?
+  echo "$name: $((SECONDS - start)) s" >> "$reports/timings.txt"
+  return $rc
+}
+
+build() {  # preset
+  timed "build $1" scripts/build.sh "$1" && return 0
+  echo "BUILD FAILED: $1" >> "$reports/errors.txt"; failed=1; return 1
+}
+
+run_ctest() {  # preset
   local preset=$1
-  scripts/build.sh "$preset" || { echo "BUILD FAILED: $preset" >> "$reports/errors.txt"; failed=1; return; }
-  ctest --preset "$preset" -j2 --timeout 600 --output-junit "$PWD/$reports/unit-$preset.xml" \
+  # The outer limit only catches a run that hangs as a whole; each case has
+  # its own limit.
+  timed "unit $preset" timeout --kill-after=30 3000 \
+      ctest --preset "$preset" -j2 --timeout 600 --output-junit "$PWD/$reports/unit-$preset.xml" \
       > "build/$preset.ctest.log" 2>&1 || { tail -n 80 "build/$preset.ctest.log"; failed=1; }
   tail -n 3 "build/$preset.ctest.log"
 }
 
 run_pytest() {  # name, then pytest arguments
   local name=$1; shift
-  /usr/bin/python3 -m pytest -q -p no:cacheprovider --junitxml="$reports/$name.xml" "$@" \
+  timed "$name" timeout --kill-after=30 1800 \
+      /usr/bin/python3 -m pytest -q -p no:cacheprovider --junitxml="$reports/$name.xml" "$@" \
       > "build/$name.pytest.log" 2>&1
   local rc=$?
   # 5: nothing collected, which the summary shows as an empty suite.
   if [ $rc -ne 0 ] && [ $rc -ne 5 ]; then tail -n 80 "build/$name.pytest.log"; failed=1; fi
+  [ $rc -eq 124 ] && echo "TIMED OUT: $name" >> "$reports/errors.txt"
   tail -n 1 "build/$name.pytest.log"
 }
 
-for preset in native asan tsan; do run_unit "$preset"; done
-run_unit windows
+have_suite() { ls "$1"/test_*.py >/dev/null 2>&1; }
 
-if [ -d browser/test/e2e ] && ls browser/test/e2e/test_*.py >/dev/null 2>&1; then
-  run_pytest e2e-native browser/test/e2e --flavor native --bin build/native/bin
-  run_pytest e2e-windows browser/test/e2e --flavor windows --bin build/windows/bin
+for preset in native asan tsan; do
+  build "$preset" && run_ctest "$preset"
+done
+
+windows_built=0
+if build windows; then
+  windows_built=1
+  if timed "wine prefix" scripts/wine-prefix.sh fresh; then
+    run_ctest windows
+  else
+    echo "WINE PREFIX FAILED: $WINEPREFIX" >> "$reports/errors.txt"; failed=1
+  fi
+  run_pytest folder-windows browser/test/windows --build build/windows
 fi
-if [ -d browser/test/chromium ] && ls browser/test/chromium/test_*.py >/dev/null 2>&1; then
+
+if have_suite browser/test/e2e; then
+  run_pytest e2e-native browser/test/e2e --flavor native --bin build/native/bin
+  [ $windows_built = 1 ] && run_pytest e2e-windows browser/test/e2e --flavor windows --bin build/windows/bin
+fi
+scripts/wine-prefix.sh stop
+if have_suite browser/test/chromium; then
   run_pytest chromium browser/test/chromium --bin build/native/bin
 fi
 
+echo; echo "== timings =="; cat "$reports/timings.txt"
 /usr/bin/python3 scripts/summarize-reports.py "$reports" || failed=1
 exit $failed
