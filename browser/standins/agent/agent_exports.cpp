@@ -1,0 +1,84 @@
+// The nine functions of the stand-in agent SDK. Each call is recorded
+// first (HARROWMERE_RECORD), then answered by the script or, without one,
+// by the demo agent.
+#include "handling/agent_sdk.h"
+
+#include "agent/agent_state.h"
+#include "agent/demo_agent.h"
+#include "agent/reply_sender.h"
+#include "common/record_file.h"
+
+namespace {
+
+constexpr char kRecordVariable[] = "HARROWMERE_RECORD";
+
+void Record(const standins::RecordLine& line) {
+  standins::AppendRecordLine(kRecordVariable, line);
+}
+
+}  // namespace
+
+namespace wexkit_core {
+
+void NotifyTriggerFired(const std::wstring& tabId, const std::wstring& triggerId,
+                        const ValuesMap& values) {
+  Record(standins::RecordLine("NotifyTriggerFired").Text(tabId).Text(triggerId).Map(values));
+}
+
+void NotifyTriggerFailed(const std::wstring& tabId, const std::wstring& triggerId) {
+  Record(standins::RecordLine("NotifyTriggerFailed").Text(tabId).Text(triggerId));
+}
+
+void OnDocumentComplete(const std::wstring& tabId, const std::wstring& url,
+                        bool topLevelDocument, ReplyCallback reply) {
+  Record(standins::RecordLine("OnDocumentComplete")
+             .Text(tabId)
+             .Text(url)
+             .Flag(topLevelDocument)
+             .Callback());
+  if (auto replies = harrowmere::ScriptedReplies(harrowmere::ReplyKind::kDocumentComplete))
+    harrowmere::SendScriptedReplies(reply, *replies);
+  else
+    harrowmere::AnswerDocumentComplete(tabId, url, topLevelDocument, reply);
+}
+
+void OnBasicAuthRequired(const std::wstring& tabId, const std::wstring& host,
+                         ReplyCallback reply) {
+  Record(standins::RecordLine("OnBasicAuthRequired").Text(tabId).Text(host).Callback());
+  if (auto replies = harrowmere::ScriptedReplies(harrowmere::ReplyKind::kBasicAuth))
+    harrowmere::SendScriptedReplies(reply, *replies);
+  else
+    harrowmere::AnswerBasicAuth(tabId, host, reply);
+}
+
+void SaveCredentials(const std::wstring& tabId, const std::wstring& host,
+                     const std::wstring& username, const std::wstring& password) {
+  Record(standins::RecordLine("SaveCredentials").Text(tabId).Text(host).Text(username).Text(password));
+  harrowmere::RememberCredentials(host, {username, password});
+}
+
+void SendResponse(const std::wstring& tabId, const std::wstring& requestId,
+                  const ValuesMap& response) {
+  Record(standins::RecordLine("SendResponse").Text(tabId).Text(requestId).Map(response));
+}
+
+int OnTabClosed(const std::wstring& tabId) {
+  Record(standins::RecordLine("OnTabClosed").Text(tabId));
+  return 0;
+}
+
+}  // namespace wexkit_core
+
+namespace wexkit_utils {
+
+int GetLogLevel() {
+  Record(standins::RecordLine("GetLogLevel"));
+  return harrowmere::NextLogLevel();
+}
+
+void WriteLog(int level, const std::wstring& text) {
+  Record(standins::RecordLine("WriteLog").Number(level).Text(text));
+  harrowmere::KeepLogLine(level, text);
+}
+
+}  // namespace wexkit_utils

@@ -1,0 +1,16 @@
+// The call record of a stand-in library: a file named by an environment
+// variable, to which every call appends one line.
+#pragma once
+
+#include <string>
+
+#include "common/record_line.h"
+
+namespace standins {
+
+// Appends `line` to the file named by the environment variable `variable`;
+// does nothing when the variable is unset or empty. Each line is written
+// whole with one write, so lines from different threads never mix.
+void AppendRecordLine(const char* variable, const RecordLine& line);
+
+}  // namespace standins

@@ -1,0 +1,65 @@
+// The script of a stand-in library: a JSON file named by an environment
+// variable. It is read on first use and again whenever the variable names
+// another file; a file that can't be read or parsed is reported with one
+// line on standard error and the library behaves as without a script.
+#pragma once
+
+#include <exception>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "common/environment.h"
+
+namespace standins {
+
+// Reads and parses the file at `path`; on failure writes one line, naming
+// `library`, to standard error and returns nothing.
+std::optional<nlohmann::json> ReadScriptFile(const char* library,
+                                             const std::string& path);
+
+void ReportBadScript(const char* library, const std::string& path,
+                     const char* reason);
+
+// Holds the parsed script of type Script. `Parse` turns the JSON document
+// into a Script and throws (any std::exception) when the document is
+// malformed. Not thread-safe: the owner guards it.
+template <typename Script, Script (*Parse)(const nlohmann::json&)>
+class ScriptCache {
+ public:
+  ScriptCache(const char* library, const char* variable)
+      : library_(library), variable_(variable) {}
+
+  // The current script, or null when there is none. The script's own state
+  // starts afresh whenever another file is named.
+  Script* Current() {
+    std::string path = EnvironmentValue(variable_);
+    if (path != path_) {
+      path_ = path;
+      script_.reset();
+      if (!path.empty())
+        Load();
+    }
+    return script_ ? &*script_ : nullptr;
+  }
+
+ private:
+  void Load() {
+    std::optional<nlohmann::json> document = ReadScriptFile(library_, path_);
+    if (!document)
+      return;
+    try {
+      script_ = Parse(*document);
+    } catch (const std::exception& error) {
+      ReportBadScript(library_, path_, error.what());
+    }
+  }
+
+  const char* library_;
+  const char* variable_;
+  std::string path_;
+  std::optional<Script> script_;
+};
+
+}  // namespace standins
