@@ -5,6 +5,7 @@
 #include "platform/data_protection.h"
 #include "platform/debug_output.h"
 #include "platform/last_error.h"
+#include "protection/failure_line.h"
 #include "protection/local_blob_guard.h"
 #include "protection/secure_bytes.h"
 
@@ -43,21 +44,9 @@ std::wstring PackIntoText(const uint8_t* bytes, std::size_t size) {
   return text;
 }
 
-std::wstring LowerHex(uint32_t value) {
-  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring digits;
-  do {
-    digits.insert(digits.begin(), kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0);
-  return digits;
-}
-
 std::wstring ReportFailure(const wchar_t* operation, uint32_t errorCode,
                            const std::wstring& text) {
-  platform::OutputDebugLineW(std::wstring(operation) +
-                             L" failed. Returning input string. GLE=0x" +
-                             LowerHex(errorCode));
+  platform::OutputDebugLineW(ProtectionFailureLine(operation, errorCode));
   return text;
 }
 
