@@ -1,0 +1,35 @@
+#include "messages/document_complete_message.h"
+
+#include <algorithm>
+
+#include "messages/json_members.h"
+
+namespace browser_extensions {
+
+namespace {
+
+wchar_t LowerAscii(wchar_t unit) {
+  return (unit >= L'A' && unit <= L'Z') ? unit - L'A' + L'a' : unit;
+}
+
+bool EqualsIgnoringAsciiCase(const std::wstring& text,
+                             const std::wstring& lowerCase) {
+  return text.size() == lowerCase.size() &&
+         std::equal(text.begin(), text.end(), lowerCase.begin(),
+                    [](wchar_t a, wchar_t b) { return LowerAscii(a) == b; });
+}
+
+}  // namespace
+
+void CDocumentCompleteMessage::ToJson(wmObject& object) {
+  object[L"url"] = url;
+  object[L"bTopLvlDoc"] = bTopLvlDoc ? L"true" : L"false";
+}
+
+void CDocumentCompleteMessage::FromJson(const wmObject& object) {
+  url = GetStringMember(object, L"url");
+  bTopLvlDoc =
+      EqualsIgnoringAsciiCase(GetStringMember(object, L"bTopLvlDoc"), L"true");
+}
+
+}  // namespace browser_extensions

@@ -1,0 +1,29 @@
+#include "messages/json_serializable.h"
+
+#include <exception>
+
+#include "messages/json_reader.h"
+#include "messages/json_writer.h"
+#include "platform/debug_output.h"
+
+using browser_extensions::wmObject;
+using browser_extensions::wmValue;
+
+std::wstring IJsonSerializable::ToJsonString() {
+  wmObject object;
+  ToJson(object);
+  return browser_extensions::write(wmValue(std::move(object)));
+}
+
+void IJsonSerializable::FromJsonString(const std::wstring& text) {
+  try {
+    wmValue value;
+    // The result is not needed: a truncated object still holds the
+    // members read before the fault, and they are used.
+    browser_extensions::read(text, value);
+    FromJson(value.get_obj());
+  } catch (const std::exception& e) {
+    platform::OutputDebugLineA(e.what());
+  } catch (...) {
+  }
+}

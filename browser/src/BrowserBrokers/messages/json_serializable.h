@@ -1,0 +1,31 @@
+// The interface of every JSON message class.
+#pragma once
+
+#include <string>
+
+#include "messages/json_value.h"
+
+class IJsonSerializable {
+ public:
+  // Adds the object's fields as members of `object`.
+  virtual void ToJson(browser_extensions::wmObject& object) = 0;
+  // Sets the object's fields from `object`.
+  virtual void FromJson(const browser_extensions::wmObject& object) = 0;
+
+  // The object as compact JSON text. Errors reach the caller.
+  std::wstring ToJsonString();
+
+  // Reads `text` and, when it holds an object, passes that object to
+  // FromJson. Nothing is thrown: the text of a standard exception goes to
+  // the debug output, anything else is dropped. Fields that were not read
+  // keep their values, so a caller sees the outcome in the fields alone.
+  void FromJsonString(const std::wstring& text);
+
+ protected:
+  // Objects are owned and destroyed as their concrete class, never through
+  // this interface, so the destructor is neither public nor virtual.
+  IJsonSerializable() = default;
+  IJsonSerializable(const IJsonSerializable&) = default;
+  IJsonSerializable& operator=(const IJsonSerializable&) = default;
+  ~IJsonSerializable() = default;
+};
