@@ -1,0 +1,112 @@
+#include "registration.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "manifest_json.h"
+#include "tool_process.h"
+
+namespace registration {
+namespace fs = std::filesystem;
+namespace {
+
+Target TargetFor(const Options& options, Browser browser) {
+  Target target;
+  target.browser = browser;
+  target.scope = options.scope;
+  target.hostName = options.hostName;
+  target.userDataDir = options.userDataDir;
+  target.manifestDir = options.manifestDir;
+  return target;
+}
+
+bool WriteFile(const fs::path& path, const std::string& content,
+               std::string* error) {
+  std::error_code code;
+  fs::create_directories(path.parent_path(), code);
+  if (code) {
+    *error = "cannot create " + path.parent_path().u8string() + ": " +
+             code.message();
+    return false;
+  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << content;
+  file.close();
+  if (!file) {
+    *error = "cannot write " + path.u8string();
+    return false;
+  }
+  return true;
+}
+
+bool RemoveManifestFile(const fs::path& path, bool dryRun, Actions* actions,
+                        std::string* error) {
+  std::error_code code;
+  if (!fs::exists(path, code)) {
+    actions->push_back("no manifest at " + path.u8string());
+    return true;
+  }
+  if (!dryRun && !fs::remove(path, code) && code) {
+    *error = "cannot remove " + path.u8string() + ": " + code.message();
+    return false;
+  }
+  actions->push_back("remove " + path.u8string());
+  return true;
+}
+
+}  // namespace
+
+fs::path ResolveHostPath(const Options& options) {
+  if (!options.hostPath.empty()) {
+    return fs::absolute(fs::u8path(options.hostPath)).lexically_normal();
+  }
+  return RunningExecutable().parent_path() / HostExecutableName();
+}
+
+bool RegisterHost(const Options& options, Actions* actions,
+                  std::string* error) {
+  HostManifest manifest;
+  manifest.name = options.hostName;
+  manifest.description = "Corvantilhub single-sign-on browser host";
+  manifest.hostPath = ResolveHostPath(options).u8string();
+  for (Browser browser : options.browsers) {
+    const Target target = TargetFor(options, browser);
+    fs::path path;
+    if (!ManifestPath(target, &path, error)) return false;
+    manifest.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
+    if (!options.dryRun &&
+        !WriteFile(path, ManifestJson(browser, manifest), error)) {
+      return false;
+    }
+    actions->push_back("write " + path.u8string());
+    if (!PublishManifest(target, path, options.dryRun, actions, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool UnregisterHost(const Options& options, Actions* actions,
+                    std::string* error) {
+  for (Browser browser : options.browsers) {
+    const Target target = TargetFor(options, browser);
+    fs::path path;
+    if (!ManifestPath(target, &path, error)) return false;
+    std::optional<fs::path> published;
+    if (!WithdrawManifest(target, options.dryRun, &published, actions,
+                          error)) {
+      return false;
+    }
+    // A registration may point at a manifest elsewhere (an earlier
+    // --manifest-dir); remove it too, but only a file of our host's name.
+    if (published && *published != path &&
+        published->filename() == path.filename() &&
+        !RemoveManifestFile(*published, options.dryRun, actions, error)) {
+      return false;
+    }
+    if (!RemoveManifestFile(path, options.dryRun, actions, error)) return false;
+  }
+  return true;
+}
+
+}  // namespace registration
