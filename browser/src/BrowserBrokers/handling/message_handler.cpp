@@ -1,0 +1,80 @@
+#include "handling/message_handler.h"
+
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "channel/text_conversion.h"
+#include "messages/handler_base.h"
+#include "messages/tab_message.h"
+#include "platform/debug_output.h"
+
+namespace browser_extensions {
+namespace {
+
+constexpr int kHostLogLevel = 3;
+
+// A message without a type can't be routed; it is reported, not dropped
+// silently, so a misbehaving extension shows up in the agent's log.
+void ReportUntypedMessage(const std::wstring& text) {
+  const std::wstring line = L"Unknown message sent = " + text;
+  platform::OutputDebugLineW(line);
+  wexkit_utils::WriteLog(kHostLogLevel, line);
+}
+
+}  // namespace
+
+CMessageHandler::CMessageHandler(ReplyCallback reply)
+    : CMessageHandler(std::move(reply), kLogLevelPollInterval) {}
+
+CMessageHandler::CMessageHandler(ReplyCallback reply,
+                                 std::chrono::milliseconds pollInterval)
+    : watcherState_(std::make_shared<WatcherState>(std::move(reply))),
+      pollInterval_(pollInterval) {}
+
+CMessageHandler::~CMessageHandler() { watcherState_->RequestStop(); }
+
+void CMessageHandler::Start() {
+  watcherState_->ClearStop();
+  // The thread holds its own share of the state, never the handler.
+  try {
+    std::thread(browser_extensions::WatchLogLevel, watcherState_, pollInterval_)
+        .detach();
+  } catch (const std::system_error&) {
+    platform::OutputDebugLineW(L"Log level watcher could not be started");
+  }
+}
+
+void CMessageHandler::WatchLogLevel() {
+  browser_extensions::WatchLogLevel(watcherState_, pollInterval_);
+}
+
+bool CMessageHandler::ProcessMessage(const char* text, std::wstring& type) {
+  const std::wstring wideText = Utf8ToWide(std::string(text));
+  return RouteMessage(wideText.c_str(), type);
+}
+
+bool CMessageHandler::RouteMessage(const wchar_t* text, std::wstring& type) {
+  const std::wstring wholeText(text);
+  CTabMessage envelope;
+  envelope.FromJsonString(wholeText);
+
+  if (envelope.type.empty()) {
+    ReportUntypedMessage(wholeText);
+    return false;
+  }
+  type = envelope.type;
+
+  if (envelope.type == L"closeTab") {
+    wexkit_core::OnTabClosed(envelope.tabID);
+    return true;
+  }
+  if (envelope.type == L"XPath") return true;  // relayed by the read loop
+
+  auto* handler = dynamic_cast<CHandlerBase*>(envelope.payload.get());
+  if (handler == nullptr) return false;
+  handler->Handle(watcherState_->reply(), envelope.tabID);
+  return true;
+}
+
+}  // namespace browser_extensions
