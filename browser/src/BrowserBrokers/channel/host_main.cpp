@@ -1,0 +1,54 @@
+// The host's entry point: prepares the standard streams, starts the
+// handler, the designer bridge thread and the log-level watcher, and serves
+// the extension until its input ends.
+#include <cstdio>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+#include "channel/binary_streams.h"
+#include "channel/extension_writer.h"
+#include "channel/read_loop.h"
+#include "designer/designer_bridge.h"
+#include "handling/message_handler.h"
+#include "platform/debug_output.h"
+#include "platform/host_entry.h"
+
+namespace {
+
+using browser_extensions::CMessageHandler;
+
+// The host runs on without the designer when its thread can't be had.
+void StartDesignerBridgeThread() {
+  try {
+    std::thread(browser_extensions::RunDesignerBridge).detach();
+  } catch (const std::system_error&) {
+    platform::OutputDebugLineW(L"Designer bridge thread could not be started");
+  }
+}
+
+}  // namespace
+
+int HostMain() {
+  // Standard output is left alone when standard input already failed.
+  if (SetBinaryUnbuffered(stdin) != 0 || SetBinaryUnbuffered(stdout) != 0) {
+    platform::OutputDebugLineW(L"Set binary mode failed");
+    return -1;
+  }
+
+  // Everything meant for the extension arrives here as protected text.
+  auto handler = std::make_unique<CMessageHandler>(
+      [](const std::wstring&, const std::wstring& text) {
+        WriteProtectedExtensionMessage(text);
+      });
+  StartDesignerBridgeThread();
+  handler->Start();
+  platform::OutputDebugLineW(L"Corvantilhub Activated");
+
+  browser_extensions::RunReadLoop(stdin, *handler);
+
+  platform::OutputDebugLineW(L"Going to exit");
+  // Stops the watcher; nothing is joined.
+  handler.reset();
+  return 0;
+}
