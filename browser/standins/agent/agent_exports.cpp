@@ -4,8 +4,7 @@
 #include "handling/agent_sdk.h"
 
 #include "agent/agent_state.h"
-#include "agent/demo_agent.h"
-#include "agent/reply_sender.h"
+#include "agent/answers.h"
 #include "common/record_file.h"
 
 namespace {
@@ -36,19 +35,13 @@ void OnDocumentComplete(const std::wstring& tabId, const std::wstring& url,
              .Text(url)
              .Flag(topLevelDocument)
              .Callback());
-  if (auto replies = harrowmere::ScriptedReplies(harrowmere::ReplyKind::kDocumentComplete))
-    harrowmere::SendScriptedReplies(reply, *replies);
-  else
-    harrowmere::AnswerDocumentComplete(tabId, url, topLevelDocument, reply);
+  harrowmere::AnswerDocumentComplete(tabId, url, topLevelDocument, reply);
 }
 
 void OnBasicAuthRequired(const std::wstring& tabId, const std::wstring& host,
                          ReplyCallback reply) {
   Record(standins::RecordLine("OnBasicAuthRequired").Text(tabId).Text(host).Callback());
-  if (auto replies = harrowmere::ScriptedReplies(harrowmere::ReplyKind::kBasicAuth))
-    harrowmere::SendScriptedReplies(reply, *replies);
-  else
-    harrowmere::AnswerBasicAuth(tabId, host, reply);
+  harrowmere::AnswerBasicAuth(tabId, host, reply);
 }
 
 void SaveCredentials(const std::wstring& tabId, const std::wstring& host,

@@ -65,8 +65,8 @@ bool IsSignInPage(const UrlParts& page) {
 
 }  // namespace
 
-void AnswerBasicAuth(const std::wstring& tabId, const std::wstring& host,
-                     const ReplyCallback& reply) {
+void DemoAnswerBasicAuth(const std::wstring& tabId, const std::wstring& host,
+                         const ReplyCallback& reply) {
   std::optional<Credentials> credentials = SavedCredentials(host);
   if (!credentials) {
     SendReply(reply,
@@ -84,8 +84,8 @@ void AnswerBasicAuth(const std::wstring& tabId, const std::wstring& host,
             true);
 }
 
-void AnswerDocumentComplete(const std::wstring& tabId, const std::wstring& url,
-                            bool topLevelDocument, const ReplyCallback& reply) {
+void DemoAnswerDocumentComplete(const std::wstring& tabId, const std::wstring& url,
+                                bool topLevelDocument, const ReplyCallback& reply) {
   UrlParts page = SplitUrl(url);
   if (!topLevelDocument || !IsSignInPage(page))
     return;

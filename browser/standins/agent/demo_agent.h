@@ -18,10 +18,10 @@
 
 namespace harrowmere {
 
-void AnswerBasicAuth(const std::wstring& tabId, const std::wstring& host,
-                     const ReplyCallback& reply);
+void DemoAnswerBasicAuth(const std::wstring& tabId, const std::wstring& host,
+                         const ReplyCallback& reply);
 
-void AnswerDocumentComplete(const std::wstring& tabId, const std::wstring& url,
-                            bool topLevelDocument, const ReplyCallback& reply);
+void DemoAnswerDocumentComplete(const std::wstring& tabId, const std::wstring& url,
+                                bool topLevelDocument, const ReplyCallback& reply);
 
 }  // namespace harrowmere
