@@ -1,0 +1,75 @@
+#include "messages/json_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "json_test_support.h"
+#include "messages/json_reader.h"
+
+namespace browser_extensions {
+namespace {
+
+TEST(JsonWriterTest, WritesMembersInNameOrderWithoutWhitespace) {
+  wmObject inner;
+  inner[L"b"] = wmArray{wmValue(1), wmValue(L"x"), wmValue(), wmValue(false)};
+  inner[L"a"] = wmObject();
+  wmObject outer;
+  outer[L"type"] = L"t";
+  outer[L"level"] = 3;
+  outer[L"Z"] = inner;
+  outer[L"e"] = wmArray();
+  EXPECT_EQ(write(outer),
+            L"{\"Z\":{\"a\":{},\"b\":[1,\"x\",null,false]},\"e\":[],"
+            L"\"level\":3,\"type\":\"t\"}");
+  EXPECT_EQ(write(wmObject()), L"{}");
+}
+
+TEST(JsonWriterTest, AssigningAMemberTwiceKeepsTheSecondValue) {
+  wmObject object;
+  object[L"a"] = 1;
+  object[L"a"] = L"two";
+  EXPECT_EQ(write(object), L"{\"a\":\"two\"}");
+}
+
+TEST(JsonWriterTest, EscapesQuotesBackslashesAndControls) {
+  EXPECT_EQ(write(L"\"\\\n\t\x01/"), L"\"\\\"\\\\\\n\\t\\u0001/\"");
+  EXPECT_EQ(write(L"\b\f\r\x1A\x7F"), L"\"\\b\\f\\r\\u001A\\u007F\"");
+  EXPECT_EQ(write(std::wstring(1, L'\0')), L"\"\\u0000\"");
+
+  std::wstring printable;
+  for (wchar_t unit = 0x20; unit < 0x7F; ++unit) {
+    if (unit != L'"' && unit != L'\\') printable.push_back(unit);
+  }
+  EXPECT_EQ(write(printable), L"\"" + printable + L"\"");
+}
+
+TEST(JsonWriterTest, EveryCodeUnitSurvivesWritingAndReadingBack) {
+  std::wstring allUnits;
+  for (std::uint32_t unit = 0; unit <= 0xFFFF; ++unit) {
+    allUnits.push_back(static_cast<wchar_t>(unit));
+  }
+  wmValue readBack;
+  ASSERT_TRUE(read(write(allUnits), readBack));
+  EXPECT_TRUE(readBack.get_str() == allUnits);
+}
+
+TEST(JsonWriterTest, WritesIntegersAcrossBothRanges) {
+  const wmArray numbers{
+      wmValue(0), wmValue(-1), wmValue(std::numeric_limits<std::int64_t>::min()),
+      wmValue(std::numeric_limits<std::uint64_t>::max())};
+  EXPECT_EQ(write(numbers),
+            L"[0,-1,-9223372036854775808,18446744073709551615]");
+}
+
+TEST(JsonWriterTest, WritesRealsWithSeventeenDigitsAndAPoint) {
+  EXPECT_EQ(write(3.0), L"3.0000000000000000");
+  EXPECT_EQ(write(0.1), L"0.10000000000000001");
+  EXPECT_EQ(write(-1e-5), L"-1.0000000000000001e-05");
+  EXPECT_EQ(write(std::numeric_limits<double>::infinity()), L"null");
+}
+
+}  // namespace
+}  // namespace browser_extensions
