@@ -1,0 +1,168 @@
+// The payload classes and the log-level update: what each reads from its
+// object and what each writes.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "json_test_support.h"
+#include "messages/basic_auth_message.h"
+#include "messages/document_complete_message.h"
+#include "messages/log_message.h"
+#include "messages/response_message.h"
+#include "messages/save_credentials_message.h"
+#include "messages/trigger_failed_message.h"
+#include "messages/trigger_fired_message.h"
+#include "messages/update_log_level_message.h"
+
+namespace browser_extensions {
+namespace {
+
+using messages_test::ReadObject;
+
+// Runs FromJson and returns the text of the type error it ends with, if any.
+template <typename Message>
+std::string FromJsonError(Message& message, const std::wstring& text) {
+  try {
+    message.FromJson(ReadObject(text));
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(TriggerFiredMessageTest, ValuesMapSignaturesToLastValue) {
+  CTriggerFiredMessage message;
+  EXPECT_EQ(FromJsonError(message,
+                          L"{\"triggerId\":\"t\",\"values\":["
+                          L"{\"signature\":\"s9\",\"value\":\"z\"},"
+                          L"{\"signature\":\"s1\",\"value\":\"a\"},"
+                          L"{\"signature\":\"s1\",\"value\":\"b\"},"
+                          L"{\"signature\":\"s2\"},"
+                          L"{\"value\":\"x\"},{\"signature\":\"\",\"value\":\"x\"},"
+                          L"{\"signature\":3,\"value\":\"x\"}]}"),
+            "");
+  EXPECT_EQ(message.triggerId, L"t");
+  EXPECT_EQ(message.values,
+            (ValuesMap{{L"s1", L"b"}, {L"s2", L""}, {L"s9", L"z"}}));
+}
+
+TEST(TriggerFiredMessageTest, NonObjectElementEndsReadingKeepingEarlierOnes) {
+  CTriggerFiredMessage message;
+  EXPECT_EQ(FromJsonError(message,
+                          L"{\"triggerId\":\"t\",\"values\":["
+                          L"{\"signature\":\"s1\",\"value\":\"a\"},5,"
+                          L"{\"signature\":\"s3\",\"value\":\"c\"}]}"),
+            "value type is 4 not 0");
+  EXPECT_EQ(message.triggerId, L"t");
+  EXPECT_EQ(message.values, (ValuesMap{{L"s1", L"a"}}));
+}
+
+TEST(TriggerFiredMessageTest, NonArrayValuesGiveNoEntries) {
+  for (const wchar_t* text : {L"{\"values\":{}}", L"{\"values\":\"x\"}", L"{}"}) {
+    CTriggerFiredMessage message;
+    EXPECT_EQ(FromJsonError(message, text), "");
+    EXPECT_TRUE(message.values.empty());
+  }
+}
+
+TEST(TriggerMessagesTest, WriteOnlyTheTriggerId) {
+  CTriggerFiredMessage fired;
+  fired.triggerId = L"t";
+  fired.values = {{L"s", L"v"}};
+  EXPECT_EQ(fired.ToJsonString(), L"{\"triggerId\":\"t\"}");
+
+  CTriggerFailedMessage failed;
+  failed.FromJson(ReadObject(L"{\"triggerId\":\"f\",\"values\":[]}"));
+  EXPECT_EQ(failed.ToJsonString(), L"{\"triggerId\":\"f\"}");
+}
+
+TEST(LogMessageTest, ReadsMessageAndIntegerLevel) {
+  CLogMessage message;
+  message.FromJson(ReadObject(L"{\"level\":2}"));
+  EXPECT_EQ(message.message, L"");
+  EXPECT_EQ(message.level, 2);
+
+  message.FromJson(ReadObject(L"{\"message\":\"m\",\"level\":3.0}"));
+  EXPECT_EQ(message.message, L"m");
+  EXPECT_EQ(message.level, 0);
+  EXPECT_EQ(message.ToJsonString(), L"{\"level\":0,\"message\":\"m\"}");
+}
+
+TEST(UpdateLogLevelMessageTest, WritesLevelThenType) {
+  CUpdateLogLevelMessage update;
+  update.type = L"updateLogLevel";
+  for (const auto& [level, text] :
+       {std::pair<int, std::wstring>{3, L"{\"level\":3,\"type\":\"updateLogLevel\"}"},
+        {4, L"{\"level\":4,\"type\":\"updateLogLevel\"}"},
+        {-1, L"{\"level\":-1,\"type\":\"updateLogLevel\"}"}}) {
+    update.level = level;
+    EXPECT_EQ(update.ToJsonString(), text);
+  }
+}
+
+TEST(DocumentCompleteMessageTest, TopLevelFlagIsTheStringTrueInAnyCase) {
+  for (const wchar_t* flag : {L"\"true\"", L"\"TRUE\"", L"\"True\"", L"\"tRuE\""}) {
+    CDocumentCompleteMessage message;
+    message.FromJson(ReadObject(L"{\"url\":\"u\",\"bTopLvlDoc\":" +
+                                std::wstring(flag) + L"}"));
+    EXPECT_TRUE(message.bTopLvlDoc) << flag;
+    EXPECT_EQ(message.url, L"u");
+  }
+  for (const wchar_t* flag :
+       {L"true", L"\"1\"", L"\"yes\"", L"\"true \"", L"\"\"", L"\"tru\"",
+        L"\"\x0130rue\""}) {
+    CDocumentCompleteMessage message;
+    message.bTopLvlDoc = true;
+    message.FromJson(ReadObject(L"{\"bTopLvlDoc\":" + std::wstring(flag) + L"}"));
+    EXPECT_FALSE(message.bTopLvlDoc) << flag;
+  }
+}
+
+TEST(DocumentCompleteMessageTest, WritesTheFlagAsAString) {
+  CDocumentCompleteMessage message;
+  message.url = L"u";
+  EXPECT_EQ(message.ToJsonString(), L"{\"bTopLvlDoc\":\"false\",\"url\":\"u\"}");
+  message.bTopLvlDoc = true;
+  EXPECT_EQ(message.ToJsonString(), L"{\"bTopLvlDoc\":\"true\",\"url\":\"u\"}");
+}
+
+TEST(ResponseMessageTest, TakesEveryMemberInNameOrder) {
+  CResponseMessage response(L"r");
+  EXPECT_EQ(FromJsonError(response, L"{\"b\":\"2\",\"a\":\"1\"}"), "");
+  EXPECT_EQ(response.values, (ValuesMap{{L"a", L"1"}, {L"b", L"2"}}));
+  EXPECT_EQ(response.requestID, L"r");
+  EXPECT_EQ(response.ToJsonString(), L"{\"a\":\"1\",\"b\":\"2\"}");
+}
+
+TEST(ResponseMessageTest, NonStringMemberEndsReadingKeepingEarlierEntries) {
+  CResponseMessage response(L"r");
+  EXPECT_EQ(FromJsonError(response, L"{\"c\":\"3\",\"b\":2,\"a\":\"1\"}"),
+            "value type is 4 not 2");
+  EXPECT_EQ(response.values, (ValuesMap{{L"a", L"1"}}));
+
+  for (const wchar_t* text : {L"{\"a\":null}", L"{\"a\":{}}"}) {
+    CResponseMessage other(L"r");
+    EXPECT_NE(FromJsonError(other, text), "");
+    EXPECT_TRUE(other.values.empty());
+  }
+}
+
+TEST(CredentialMessagesTest, ReadStringMembersAndWriteNothing) {
+  CSaveCredentialsMessage credentials;
+  credentials.FromJson(ReadObject(L"{\"host\":\"h\",\"username\":\"u\"}"));
+  EXPECT_EQ(credentials.host, L"h");
+  EXPECT_EQ(credentials.username, L"u");
+  EXPECT_EQ(credentials.password, L"");
+  credentials.password = L"secret";
+  EXPECT_EQ(credentials.ToJsonString(), L"{}");
+
+  CBasicAuthMessage basicAuth;
+  basicAuth.FromJson(ReadObject(L"{\"host\":443}"));
+  EXPECT_EQ(basicAuth.host, L"");
+  basicAuth.host = L"h";
+  EXPECT_EQ(basicAuth.ToJsonString(), L"{}");
+}
+
+}  // namespace
+}  // namespace browser_extensions
