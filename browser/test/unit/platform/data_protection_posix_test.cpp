@@ -1,0 +1,219 @@
+// The POSIX service's own parts: its blob format and its key file.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/data_protection.h"
+#include "platform/last_error.h"
+#include "platform/protection_key_posix.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Each case gets a data folder of its own below the process's private one.
+class DataProtectionPosixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = std::getenv("XDG_DATA_HOME");
+    UseDataHome(saved_ + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  void TearDown() override { setenv("XDG_DATA_HOME", saved_.c_str(), 1); }
+
+  void UseDataHome(const std::string& folder) { setenv("XDG_DATA_HOME", folder.c_str(), 1); }
+  std::string KeyFolder() const { return platform::ProtectionKeyFolder(); }
+  std::string KeyPath() const { return KeyFolder() + "/protect.key"; }
+
+  // Returns whether the call worked; `result` holds its bytes.
+  bool Protect(const Bytes& plain, Bytes* result) {
+    return Run(platform::ProtectBytes, plain, result);
+  }
+  bool Unprotect(const Bytes& blob, Bytes* result) {
+    return Run(platform::UnprotectBytes, blob, result);
+  }
+  Bytes MustProtect(const Bytes& plain) {
+    Bytes blob;
+    EXPECT_TRUE(Protect(plain, &blob)) << "error " << platform::LastErrorCode();
+    return blob;
+  }
+
+  void WriteKeyFile(const std::string& content, mode_t mode) {
+    mkdir(std::getenv("XDG_DATA_HOME"), 0700);
+    mkdir(KeyFolder().c_str(), 0700);
+    unlink(KeyPath().c_str());
+    std::ofstream(KeyPath(), std::ios::binary) << content;
+    ASSERT_EQ(chmod(KeyPath().c_str(), mode), 0);
+  }
+
+  const Bytes entropy_{'e', 0, 'n', 0, 't', 0};
+
+ private:
+  template <typename ServiceCall>
+  bool Run(ServiceCall call, const Bytes& input, Bytes* result) {
+    platform::ServiceBlob blob;
+    platform::SetLastErrorCode(0);
+    bool ok = call(input.data(), static_cast<uint32_t>(input.size()), entropy_.data(),
+                   static_cast<uint32_t>(entropy_.size()), &blob);
+    result->assign(blob.data, blob.data + blob.size);
+    platform::FreeServiceBlob(blob.data);
+    return ok;
+  }
+
+  std::string saved_;
+};
+
+mode_t ModeOf(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+TEST_F(DataProtectionPosixTest, BlobsHaveAnEvenLengthForAnyPlainLength) {
+  for (size_t size = 0; size < 12; ++size) {
+    Bytes plain(size, 0x5A), blob = MustProtect(plain), opened;
+    EXPECT_EQ(blob.size() % 2, 0u) << size;
+    ASSERT_TRUE(Unprotect(blob, &opened)) << size;
+    EXPECT_EQ(opened, plain);
+  }
+}
+
+TEST_F(DataProtectionPosixTest, AnyChangedByteMakesTheBlobInvalid) {
+  Bytes blob = MustProtect({'o', 'd', 'd'}), opened;  // padded
+  for (size_t i = 0; i < blob.size(); ++i) {
+    Bytes changed = blob;
+    changed[i] ^= 0x01;
+    EXPECT_FALSE(Unprotect(changed, &opened)) << "byte " << i;
+    EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInvalidData) << "byte " << i;
+  }
+}
+
+TEST_F(DataProtectionPosixTest, TextThatIsNoBlobIsInvalidData) {
+  Bytes opened;
+  for (const Bytes& input : {Bytes{}, Bytes{'{', '}'}, Bytes(300, '{'), Bytes(47, 0)}) {
+    EXPECT_FALSE(Unprotect(input, &opened));
+    EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInvalidData);
+  }
+}
+
+TEST_F(DataProtectionPosixTest, CreatesThePrivateKeyFileAndItsFolders) {
+  UseDataHome(std::string(std::getenv("XDG_DATA_HOME")) + "/not/yet/there");
+  MustProtect({'x'});
+  struct stat status;
+  ASSERT_EQ(stat(KeyPath().c_str(), &status), 0);
+  EXPECT_TRUE(S_ISREG(status.st_mode));
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
+  EXPECT_EQ(status.st_size, 32);
+  EXPECT_EQ(ModeOf(KeyFolder()), 0700u);
+}
+
+TEST_F(DataProtectionPosixTest, BlobSealedUnderAnotherKeyDoesNotOpen) {
+  Bytes blob = MustProtect({'s', 'e', 'c'}), opened;
+  WriteKeyFile(std::string(32, '\x17'), 0600);  // as if another user's
+  EXPECT_FALSE(Unprotect(blob, &opened));
+  EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInvalidData);
+}
+
+TEST_F(DataProtectionPosixTest, RefusesAKeyFileOthersMayReadOrWrite) {
+  for (mode_t mode : {0644, 0640, 0604, 0620, 0602, 0660}) {
+    WriteKeyFile(std::string(32, 'k'), mode);
+    Bytes blob;
+    EXPECT_FALSE(Protect({'x'}, &blob)) << std::oct << mode;
+    EXPECT_EQ(platform::LastErrorCode(), platform::kErrorAccessDenied) << std::oct << mode;
+  }
+  WriteKeyFile(std::string(32, 'k'), 0400);
+  MustProtect({'x'});
+}
+
+TEST_F(DataProtectionPosixTest, RefusesAKeyFileOfTheWrongLengthOrALink) {
+  Bytes blob;
+  for (size_t length : {0, 31, 33}) {
+    WriteKeyFile(std::string(length, 'k'), 0600);
+    EXPECT_FALSE(Protect({'x'}, &blob)) << length;
+    EXPECT_EQ(platform::LastErrorCode(), platform::kErrorAccessDenied);
+  }
+  WriteKeyFile(std::string(32, 'k'), 0600);
+  ASSERT_EQ(rename(KeyPath().c_str(), (KeyPath() + ".real").c_str()), 0);
+  ASSERT_EQ(symlink((KeyPath() + ".real").c_str(), KeyPath().c_str()), 0);
+  EXPECT_FALSE(Protect({'x'}, &blob));
+  EXPECT_EQ(platform::LastErrorCode(), platform::kErrorAccessDenied);
+}
+
+TEST_F(DataProtectionPosixTest, RefusesAKeyFolderOthersMayWrite) {
+  MustProtect({'x'});
+  ASSERT_EQ(chmod(KeyFolder().c_str(), 0770), 0);
+  Bytes blob;
+  EXPECT_FALSE(Protect({'x'}, &blob));
+  EXPECT_EQ(platform::LastErrorCode(), platform::kErrorAccessDenied);
+  ASSERT_EQ(chmod(KeyFolder().c_str(), 0755), 0);  // readable by others is fine
+  MustProtect({'x'});
+}
+
+// Processes that find no key at the same moment must all end up with the
+// one key on disk: every blob they made opens with it afterwards.
+TEST_F(DataProtectionPosixTest, ProcessesStartingTogetherShareOneKey) {
+  constexpr int kRounds = 10;
+  constexpr int kProcesses = 4;
+  std::string base = std::getenv("XDG_DATA_HOME");
+  for (int round = 0; round < kRounds; ++round) {
+    UseDataHome(base + "/round" + std::to_string(round));
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    std::vector<pid_t> children;
+    std::vector<int> results;
+    for (int p = 0; p < kProcesses; ++p) {
+      int result[2];
+      ASSERT_EQ(pipe(result), 0);
+      pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        close(start[1]);
+        char go;
+        ssize_t ignored = read(start[0], &go, 1);  // returns once the parent closes
+        (void)ignored;
+        platform::ServiceBlob blob;
+        const uint8_t plain[] = {'p', static_cast<uint8_t>('0' + p)};
+        bool ok = platform::ProtectBytes(plain, 2, entropy_.data(), 6, &blob);
+        if (ok) ok = write(result[1], blob.data, blob.size) == static_cast<ssize_t>(blob.size);
+        _exit(ok ? 0 : 1);
+      }
+      close(result[1]);
+      children.push_back(child);
+      results.push_back(result[0]);
+    }
+    close(start[0]);
+    close(start[1]);  // all children go
+
+    for (int p = 0; p < kProcesses; ++p) {
+      Bytes blob;
+      uint8_t buffer[256];
+      ssize_t got;
+      while ((got = read(results[p], buffer, sizeof(buffer))) > 0)
+        blob.insert(blob.end(), buffer, buffer + got);
+      close(results[p]);
+      int status = 0;
+      ASSERT_EQ(waitpid(children[p], &status, 0), children[p]);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+      Bytes opened;
+      ASSERT_TRUE(Unprotect(blob, &opened)) << "round " << round << " process " << p;
+      EXPECT_EQ(opened, (Bytes{'p', static_cast<uint8_t>('0' + p)}));
+    }
+    // Nothing is left over but the key itself.
+    std::vector<std::string> names;
+    if (DIR* folder = opendir(KeyFolder().c_str())) {
+      while (dirent* entry = readdir(folder))
+        if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+      closedir(folder);
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"protect.key"}) << "round " << round;
+  }
+}
+
+}  // namespace

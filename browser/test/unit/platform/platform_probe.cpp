@@ -1,0 +1,2 @@
+// Loaded at run time by the dynamic-library tests.
+extern "C" int PlatformProbeAnswer() { return 42; }

@@ -1,0 +1,126 @@
+#include "platform/text_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/last_error.h"
+
+namespace {
+
+std::string ToUtf8(const std::wstring& wide) {
+  int length = static_cast<int>(wide.size());
+  std::string utf8(platform::Utf16ToUtf8(wide.data(), length, nullptr, 0), '\0');
+  if (!utf8.empty()) {
+    int written = platform::Utf16ToUtf8(wide.data(), length, &utf8[0],
+                                        static_cast<int>(utf8.size()));
+    EXPECT_EQ(written, static_cast<int>(utf8.size()));
+  }
+  return utf8;
+}
+
+std::wstring ToUtf16(const std::string& utf8) {
+  int length = static_cast<int>(utf8.size());
+  std::wstring wide(platform::Utf8ToUtf16(utf8.data(), length, nullptr, 0), L'\0');
+  if (!wide.empty()) {
+    int written = platform::Utf8ToUtf16(utf8.data(), length, &wide[0],
+                                        static_cast<int>(wide.size()));
+    EXPECT_EQ(written, static_cast<int>(wide.size()));
+  }
+  return wide;
+}
+
+std::wstring Units(std::initializer_list<unsigned> units) {
+  std::wstring wide;
+  for (unsigned unit : units) wide.push_back(static_cast<wchar_t>(unit));
+  return wide;
+}
+
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
+
+TEST(TextCodecTest, RoundTripsValidText) {
+  struct Case {
+    std::wstring wide;
+    std::string utf8;
+  } cases[] = {
+      {L"abc", "abc"},
+      {Units({0x7F, 0x80, 0x7FF, 0x800, 0xFFFF}), "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
+      {Units({0xE9, 0x20AC}), "\xC3\xA9\xE2\x82\xAC"},
+      // Surrogate pairs and four-byte sequences, at both ends of the range.
+      {Units({0xD83D, 0xDE00}), "\xF0\x9F\x98\x80"},
+      {Units({0xD800, 0xDC00, 0xDBFF, 0xDFFF}), "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+      // Lengths count elements: NULs inside are converted like any unit.
+      {std::wstring(L"a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToUtf8(c.wide), c.utf8);
+    EXPECT_EQ(ToUtf16(c.utf8), c.wide);
+  }
+}
+
+TEST(TextCodecTest, UnpairedSurrogatesBecomeOneReplacementEach) {
+  const std::string r = kReplacementUtf8;
+  EXPECT_EQ(ToUtf8(Units({0xD800})), r);
+  EXPECT_EQ(ToUtf8(Units({0xDC00})), r);
+  EXPECT_EQ(ToUtf8(Units({'a', 0xD83D, 'b'})), "a" + r + "b");
+  EXPECT_EQ(ToUtf8(Units({0xDE00, 0xD83D})), r + r);  // a pair in the wrong order
+  EXPECT_EQ(ToUtf8(Units({0xD83D, 0xD83D, 0xDE00})), r + "\xF0\x9F\x98\x80");
+}
+
+TEST(TextCodecTest, ElementsBeyondSixteenBitsBecomeReplacement) {
+  if (sizeof(wchar_t) == 2) GTEST_SKIP() << "wchar_t holds only 16-bit units here";
+  std::wstring wide = {L'a', static_cast<wchar_t>(0x1F600), L'b'};
+  EXPECT_EQ(ToUtf8(wide), std::string("a") + kReplacementUtf8 + "b");
+}
+
+// One U+FFFD per maximal subpart of an ill-formed sequence: a byte that
+// can't continue the sequence ends it and is read again on its own.
+TEST(TextCodecTest, InvalidUtf8BecomesOneReplacementPerMaximalSubpart) {
+  const wchar_t r = 0xFFFD;
+  struct Case {
+    const char* what;
+    std::string utf8;
+    std::wstring wide;
+  } cases[] = {
+      {"overlong two-byte", "\xC0\xAF", {r, r}},
+      {"overlong three-byte", "\xE0\x80\xAF", {r, r, r}},
+      {"overlong four-byte", "\xF0\x8F\xBF\xBF", {r, r, r, r}},
+      {"encoded surrogate", "\xED\xA0\x80", {r, r, r}},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", {r, r, r, r}},
+      {"lead byte F5", "\xF5\x80", {r, r}},
+      {"bytes FE and FF", "\xFE\xFF", {r, r}},
+      {"stray continuations", "a\x80\xBF" "b", {L'a', r, r, L'b'}},
+      {"truncated at the end", "a\xF0\x9F\x98", {L'a', r}},
+      {"truncated before ASCII", "\xE2\x82" "A", {r, L'A'}},
+      {"truncated before a lead", "\xE2\xC3\xA9", {r, 0xE9}},
+      // The example of the Unicode standard's table 3-8.
+      {"mixed", "a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d",
+       {L'a', r, r, r, L'b', r, L'c', r, r, L'd'}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToUtf16(c.utf8), c.wide) << c.what;
+}
+
+TEST(TextCodecTest, SizingAndCapacityFollowTheWindowsContract) {
+  const std::wstring wide = Units({'a', 0xE9, 0xD83D, 0xDE00});  // 1 + 2 + 4 bytes
+  EXPECT_EQ(platform::Utf16ToUtf8(wide.data(), 4, nullptr, 0), 7);
+
+  char exact[7];
+  EXPECT_EQ(platform::Utf16ToUtf8(wide.data(), 4, exact, 7), 7);
+  EXPECT_EQ(std::string(exact, 7), "a\xC3\xA9\xF0\x9F\x98\x80");
+
+  char tooSmall[6];
+  platform::SetLastErrorCode(0);
+  EXPECT_EQ(platform::Utf16ToUtf8(wide.data(), 4, tooSmall, 6), 0);
+  EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInsufficientBuffer);
+
+  const std::string utf8 = "a\xF0\x9F\x98\x80";  // a surrogate pair needs two units
+  EXPECT_EQ(platform::Utf8ToUtf16(utf8.data(), 5, nullptr, 0), 3);
+  wchar_t two[2];
+  EXPECT_EQ(platform::Utf8ToUtf16(utf8.data(), 5, two, 2), 0);
+  EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInsufficientBuffer);
+
+  EXPECT_EQ(platform::Utf16ToUtf8(wide.data(), 0, nullptr, 0), 0);
+  EXPECT_EQ(platform::Utf8ToUtf16(utf8.data(), 0, nullptr, 0), 0);
+}
+
+}  // namespace
