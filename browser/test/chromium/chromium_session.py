@@ -1,0 +1,318 @@
+"""One headless Chromium run in which the test extension talks to the real host.
+
+Everything the run touches lives below one work folder: the browser's HOME and
+profile, the host's runtime folder (debug socket) and data folder (protection
+key), the stand-ins' scripts and records. The host is registered in the
+profile with corvantilhub-register, exactly as a user would register it.
+"""
+import base64
+import hashlib
+import json
+import os
+import errno
+import signal
+import socket
+import struct
+import subprocess
+import threading
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+EXTENSION_DIR = Path(__file__).resolve().parent / "extension"
+DEBUG_SOCKET_NAME = "corvantilhub-debug.sock"
+POLL_SECONDS = 0.05
+
+CHROMIUM_FLAGS = [
+    "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync",
+    "--disable-dev-shm-usage", "--enable-logging=stderr", "--v=0",
+]
+
+
+def load_session() -> dict:
+    return json.loads((EXTENSION_DIR / "session.json").read_text(encoding="utf-8"))
+
+
+def extension_id() -> str:
+    """The ID Chromium gives the unpacked extension: the first 32 hex digits of
+    the SHA-256 of its public key, written with the letters a to p."""
+    manifest = json.loads((EXTENSION_DIR / "manifest.json").read_text(encoding="utf-8"))
+    digest = hashlib.sha256(base64.b64decode(manifest["key"])).hexdigest()[:32]
+    return "".join(chr(ord("a") + int(digit, 16)) for digit in digest)
+
+
+@dataclass(frozen=True)
+class Call:
+    fn: str
+    args: list
+
+
+def read_record(path: Path) -> list:
+    """The calls in a stand-in's record file, in the order they were made."""
+    if not path.exists():
+        return []
+    lines = path.read_text(encoding="utf-8").splitlines()
+    return [Call(entry["fn"], entry["args"]) for entry in map(json.loads, filter(None, lines))]
+
+
+class DebugLineListener:
+    """Receives the host's debug lines, one datagram each, on a thread of its own
+    (the socket queue is short, so it must be drained promptly)."""
+
+    def __init__(self, runtime_dir: Path):
+        self._path = runtime_dir / DEBUG_SOCKET_NAME
+        self._socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self._socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 22)
+        self._socket.bind(str(self._path))
+        os.chmod(self._path, 0o600)
+        self._lines = []
+        self._lock = threading.Lock()
+        self._stopping = threading.Event()
+        self._thread = threading.Thread(target=self._receive, name="debug-lines", daemon=True)
+        self._thread.start()
+
+    def _receive(self):
+        while True:
+            try:
+                datagram = self._socket.recv(1 << 17)
+            except OSError:
+                return
+            if self._stopping.is_set() and not datagram:
+                return  # woken by stop()
+            with self._lock:
+                self._lines.append(datagram.decode("utf-8", "replace"))
+
+    def lines(self) -> list:
+        with self._lock:
+            return list(self._lines)
+
+    def stop(self) -> list:
+        self._stopping.set()
+        self._socket.shutdown(socket.SHUT_RDWR)
+        self._socket.close()
+        self._thread.join(timeout=10)
+        self._path.unlink(missing_ok=True)
+        return self.lines()
+
+
+class ProcessExitWatcher:
+    """Collects the wait status of every process that ends, from the kernel's
+    process-event connector. A host started by the browser is not our child,
+    so this is how its exit status can be seen at all. Needs CAP_NET_ADMIN;
+    `available` is False where the connector can't be opened."""
+
+    _NETLINK_CONNECTOR = 11
+    _CN_IDX_PROC = _CN_VAL_PROC = 1
+    _PROC_CN_MCAST_LISTEN = 1
+    _PROC_EVENT_EXIT = 0x80000000
+    _HEADERS = 16 + 20  # nlmsghdr, cn_msg
+
+    def __init__(self):
+        self._statuses = {}
+        self._lock = threading.Lock()
+        try:
+            self._socket = socket.socket(socket.AF_NETLINK, socket.SOCK_DGRAM,
+                                         self._NETLINK_CONNECTOR)
+            self._socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 22)
+            self._socket.bind((0, self._CN_IDX_PROC))
+            operation = struct.pack("=I", self._PROC_CN_MCAST_LISTEN)
+            message = struct.pack("=IIIIHH", self._CN_IDX_PROC, self._CN_VAL_PROC, 0, 0,
+                                  len(operation), 0) + operation
+            self._socket.send(struct.pack("=IHHII", 16 + len(message), 3, 0, 0, 0) + message)
+        except OSError:
+            self.available = False
+            return
+        self.available = True
+        self._socket.settimeout(0.1)  # lets the receiver notice stop()
+        self._stopping = threading.Event()
+        self._thread = threading.Thread(target=self._receive, name="exit-events", daemon=True)
+        self._thread.start()
+
+    def _receive(self):
+        while not self._stopping.is_set():
+            try:
+                data = self._socket.recv(1 << 16)
+            except socket.timeout:
+                continue
+            except OSError as error:
+                if error.errno == errno.ENOBUFS:
+                    continue  # events were lost; the ones we need may still come
+                return
+            if len(data) < self._HEADERS + 32:
+                continue
+            what, = struct.unpack_from("=I", data, self._HEADERS)
+            if what != self._PROC_EVENT_EXIT:
+                continue
+            pid, tgid, status = struct.unpack_from("=III", data, self._HEADERS + 16)
+            if pid == tgid:
+                with self._lock:
+                    self._statuses[pid] = status
+
+    def status(self, pid: int):
+        """The wait status of `pid` (0: exited with 0), or None if not seen."""
+        with self._lock:
+            return self._statuses.get(pid)
+
+    def stop(self):
+        if self.available:
+            self._stopping.set()
+            self._thread.join(timeout=10)
+            self._socket.close()
+
+
+def _process_state(pid: int):
+    """(state letter, parent pid) of a process, or None once it is gone."""
+    try:
+        stat = Path(f"/proc/{pid}/stat").read_text()
+    except OSError:
+        return None
+    fields = stat[stat.rindex(")") + 2:].split()
+    return fields[0], int(fields[1])
+
+
+def _host_children(parent_pid: int, host: Path) -> set:
+    """Live processes started by `parent_pid` from the host executable."""
+    found = set()
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        state = _process_state(int(entry.name))
+        if state is None or state[1] != parent_pid or state[0] == "Z":
+            continue
+        try:
+            if Path(os.readlink(entry / "exe")) == host:
+                found.add(int(entry.name))
+        except OSError:
+            continue
+    return found
+
+
+def _has_exited(pid: int) -> bool:
+    state = _process_state(pid)
+    return state is None or state[0] == "Z"
+
+
+@dataclass
+class SessionRun:
+    agent_calls: list
+    designer_calls: list
+    debug_lines: list
+    console: str               # Chromium's stderr, with the extension's console lines
+    host_pids: set             # every host process the browser started
+    hosts_exited: bool         # all of them ended while the browser kept running
+    ended_in_time: bool        # the host said "Going to exit" before the deadline
+    exit_statuses: dict        # host pid -> wait status, where the kernel told us
+    exit_statuses_seen: bool   # False where process events can't be watched
+
+    def console_lines(self, tag="[corvantilhub-test]") -> list:
+        return [line for line in self.console.splitlines() if tag in line]
+
+    def describe(self) -> str:
+        """What to show when a check fails."""
+        return ("extension console:\n  " + "\n  ".join(self.console_lines()) +
+                "\nhost debug lines:\n  " + "\n  ".join(line[:200] for line in self.debug_lines))
+
+
+def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Path,
+                agent_script: dict, designer_script: dict, deadline_seconds=90) -> SessionRun:
+    host = (bin_dir / "Corvantilhub").resolve()
+    folders = {name: work / name for name in ("home", "profile", "runtime", "data", "records")}
+    for folder in folders.values():
+        folder.mkdir(mode=0o700, parents=True)
+
+    subprocess.run([str(register_tool), "register", "--browser", "chromium",
+                    "--user-data-dir", str(folders["profile"]), "--extension", extension_id(),
+                    "--host", str(host)], check=True, capture_output=True)
+
+    records = folders["records"]
+    (records / "agent_script.json").write_text(json.dumps(agent_script), encoding="utf-8")
+    (records / "designer_script.json").write_text(json.dumps(designer_script), encoding="utf-8")
+    env = {key: value for key, value in os.environ.items()
+           if not key.startswith(("HARROWMERE_", "TOLLGATELINK_", "XDG_"))}
+    env.update(HOME=str(folders["home"]), XDG_RUNTIME_DIR=str(folders["runtime"]),
+               XDG_DATA_HOME=str(folders["data"]),
+               HARROWMERE_RECORD=str(records / "agent.jsonl"),
+               HARROWMERE_SCRIPT=str(records / "agent_script.json"),
+               TOLLGATELINK_RECORD=str(records / "designer.jsonl"),
+               TOLLGATELINK_SCRIPT=str(records / "designer_script.json"))
+
+    listener = DebugLineListener(folders["runtime"])
+    exits = ProcessExitWatcher()
+    console_path = work / "chromium.stderr"
+    with open(console_path, "wb") as console:
+        browser = subprocess.Popen(
+            [str(chromium), *CHROMIUM_FLAGS, f"--user-data-dir={folders['profile']}",
+             f"--disable-extensions-except={EXTENSION_DIR}", f"--load-extension={EXTENSION_DIR}",
+             "about:blank"],
+            env=env, stdin=subprocess.DEVNULL, stdout=console, stderr=console,
+            start_new_session=True)
+    host_pids = set()
+    try:
+        ended_in_time = _watch_until_host_ends(browser, host, host_pids, listener,
+                                               time.monotonic() + deadline_seconds)
+        hosts_exited = _wait_for_exit(host_pids, browser, time.monotonic() + 30)
+        _wait_until(lambda: not exits.available or all(exits.status(pid) is not None
+                                                       for pid in host_pids),
+                    time.monotonic() + 10)
+    finally:
+        _stop_browser(browser, host_pids)
+        debug_lines = listener.stop()
+        exits.stop()
+    return SessionRun(agent_calls=read_record(records / "agent.jsonl"),
+                      designer_calls=read_record(records / "designer.jsonl"),
+                      debug_lines=debug_lines,
+                      console=console_path.read_text(encoding="utf-8", errors="replace"),
+                      host_pids=host_pids, hosts_exited=hosts_exited, ended_in_time=ended_in_time,
+                      exit_statuses={pid: exits.status(pid) for pid in host_pids},
+                      exit_statuses_seen=exits.available)
+
+
+def _watch_until_host_ends(browser, host, host_pids, listener, deadline) -> bool:
+    """Notes the host processes the browser starts until the host writes its
+    last debug line; False if that doesn't happen before `deadline`."""
+    while time.monotonic() < deadline and browser.poll() is None:
+        host_pids |= _host_children(browser.pid, host)
+        if "Going to exit" in listener.lines():
+            return True
+        time.sleep(POLL_SECONDS)
+    return False
+
+
+def _wait_for_exit(pids, browser, deadline) -> bool:
+    """True when every pid has ended while the browser still runs, so the
+    browser's closing can't be what ended them."""
+    while time.monotonic() < deadline:
+        if browser.poll() is not None:
+            return False
+        if pids and all(_has_exited(pid) for pid in pids):
+            return True
+        time.sleep(POLL_SECONDS)
+    return False
+
+
+def _wait_until(condition, deadline):
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(POLL_SECONDS)
+
+
+def _stop_browser(browser, host_pids):
+    """Ends the browser's process group, then any host it left behind."""
+    for sig, wait_seconds in ((signal.SIGTERM, 20), (signal.SIGKILL, 20)):
+        if browser.poll() is not None:
+            break
+        try:
+            os.killpg(browser.pid, sig)
+        except ProcessLookupError:
+            break
+        try:
+            browser.wait(timeout=wait_seconds)
+        except subprocess.TimeoutExpired:
+            continue
+    try:
+        os.killpg(browser.pid, signal.SIGKILL)  # helpers the browser left behind
+    except ProcessLookupError:
+        pass
+    for pid in host_pids:
+        if not _has_exited(pid):
+            os.kill(pid, signal.SIGKILL)
