@@ -1,0 +1,72 @@
+"""Fixtures that start real host processes with the stand-in libraries.
+
+Run natively:   /usr/bin/python3 -m pytest browser/test/e2e --bin build/native/bin
+Run under Wine: /usr/bin/python3 -m pytest browser/test/e2e --flavor windows --bin build/windows/bin
+"""
+import itertools
+import sys
+from pathlib import Path
+
+import pytest
+
+REPO_ROOT = Path(__file__).resolve().parents[3]
+sys.path.insert(0, str(REPO_ROOT / "browser" / "tools"))
+
+from corvantilhub_harness.host_process import HostProcess, StandinSettings  # noqa: E402
+from corvantilhub_harness.runners import make_runner  # noqa: E402
+
+
+def pytest_addoption(parser):
+    parser.addoption("--flavor", choices=("native", "windows"), default="native",
+                     help="native: run <bin>/Corvantilhub; windows: <bin>/Corvantilhub.exe under Wine")
+    parser.addoption("--bin", default=str(REPO_ROOT / "build" / "native" / "bin"),
+                     help="the folder with the host and the stand-in libraries")
+
+
+@pytest.fixture(scope="session")
+def runner(request, tmp_path_factory):
+    flavor = request.config.getoption("--flavor")
+    bin_dir = Path(request.config.getoption("--bin")).resolve()
+    executable = bin_dir / ("Corvantilhub.exe" if flavor == "windows" else "Corvantilhub")
+    if not executable.is_file():
+        pytest.fail(f"no host at {executable}; build the {flavor} flavour first", pytrace=False)
+    session_runner = make_runner(flavor, bin_dir, tmp_path_factory.mktemp(flavor))
+    yield session_runner
+    session_runner.close()
+
+
+@pytest.fixture
+def start_host(runner, tmp_path):
+    """start_host(settings=None, executable=None) -> a started HostProcess.
+
+    Each host gets a private folder (debug socket, protection key, records,
+    scripts) under the test's tmp_path; all are killed at teardown if still
+    running.
+    """
+    hosts = []
+    numbers = itertools.count(1)
+
+    def start(settings: StandinSettings = None, executable: Path = None) -> HostProcess:
+        host = HostProcess(runner, tmp_path / f"host{next(numbers)}",
+                           settings or StandinSettings.quiet(), executable)
+        hosts.append(host)
+        return host.start()
+
+    yield start
+    for host in hosts:
+        host.kill()
+
+
+@pytest.fixture
+def host(start_host) -> HostProcess:
+    """A host with quiet stand-ins."""
+    return start_host()
+
+
+@pytest.fixture
+def native_only(runner):
+    """Call with a reason to skip one check that Wine can't show."""
+    def skip_under_wine(reason: str) -> None:
+        if runner.flavor != "native":
+            pytest.skip(f"under Wine: {reason}")
+    return skip_under_wine

@@ -1,0 +1,98 @@
+"""The host's debug output, as lines.
+
+Natively every line is one datagram to the Unix socket
+$XDG_RUNTIME_DIR/corvantilhub-debug.sock, which the harness binds itself in a
+private folder per host run. Under Wine every OutputDebugString call shows on
+the host's stderr (WINEDEBUG=warn+seh) as
+
+    0024:warn:seh:dispatch_exception "<text>"
+
+in C-style escapes, with the text in the ANSI code page and cut after about
+300 bytes (the quote is then followed by "...").
+"""
+import os
+import re
+import socket
+import threading
+from dataclasses import dataclass
+from pathlib import Path
+
+SOCKET_NAME = "corvantilhub-debug.sock"
+RECEIVE_BUFFER_BYTES = 4 * 1024 * 1024
+LARGEST_DATAGRAM_BYTES = 256 * 1024
+
+
+@dataclass(frozen=True)
+class DebugLine:
+    text: str
+    truncated: bool = False  # only the start of the line could be seen
+
+    def matches(self, expected: str) -> bool:
+        if self.truncated:
+            return expected.startswith(self.text)
+        return self.text == expected
+
+    def __str__(self) -> str:
+        return self.text + ("..." if self.truncated else "")
+
+
+class DebugSocketListener:
+    """Binds the debug socket in `runtime_dir` and feeds each datagram to `sink`."""
+
+    def __init__(self, runtime_dir: Path, sink):
+        self.path = Path(runtime_dir) / SOCKET_NAME
+        self._sink = sink
+        self._socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self._socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, RECEIVE_BUFFER_BYTES)
+        self._socket.bind(str(self.path))
+        os.chmod(self.path, 0o600)
+        # A short timeout lets the receiver notice stop() without a wake-up pipe.
+        self._socket.settimeout(0.1)
+        self._stopping = threading.Event()
+        self._thread = threading.Thread(target=self._receive, name="debug-listener", daemon=True)
+        self._thread.start()
+
+    def _receive(self) -> None:
+        while not self._stopping.is_set():
+            try:
+                datagram = self._socket.recv(LARGEST_DATAGRAM_BYTES)
+            except socket.timeout:
+                continue
+            except OSError:
+                break
+            self._sink(DebugLine(datagram.decode("utf-8", "replace")))
+
+    def stop(self) -> None:
+        """Stops after draining what is queued; the host has ended by now."""
+        self._socket.settimeout(0)
+        while True:
+            try:
+                datagram = self._socket.recv(LARGEST_DATAGRAM_BYTES)
+            except OSError:
+                break
+            self._sink(DebugLine(datagram.decode("utf-8", "replace")))
+        self._stopping.set()
+        self._thread.join()
+        self._socket.close()
+        self.path.unlink(missing_ok=True)
+
+
+_WINE_DEBUG_LINE = re.compile(r'^[0-9a-f]+:warn:seh:dispatch_exception "(.*)"(\.\.\.)?$')
+_WINE_ESCAPE = re.compile(r'\\(x[0-9a-fA-F]{2}|.)')
+_WINE_SIMPLE_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+
+
+def parse_wine_debug_line(stderr_line: str):
+    """The DebugLine that one line of Wine's stderr carries, or None."""
+    match = _WINE_DEBUG_LINE.match(stderr_line.rstrip("\r\n"))
+    if not match:
+        return None
+    text = _WINE_ESCAPE.sub(_unescape_wine, match.group(1))
+    return DebugLine(text, truncated=match.group(2) is not None)
+
+
+def _unescape_wine(match) -> str:
+    escape = match.group(1)
+    if escape.startswith("x") and len(escape) == 3:
+        return bytes([int(escape[1:], 16)]).decode("cp1252", "replace")
+    return _WINE_SIMPLE_ESCAPES.get(escape, escape)
