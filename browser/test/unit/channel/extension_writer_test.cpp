@@ -1,0 +1,199 @@
+#include "channel/extension_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "channel/text_conversion.h"
+#include "frame_capture.h"
+#include "json_string_literal.h"
+#include "platform/debug_output.h"
+#include "protection/protected_text.h"
+#include "support/debug_line_capture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kDeadline = 20s;
+const std::string kSentLine = "Message Sent to Chrome Extension Message Written";
+
+std::wstring Units(std::initializer_list<unsigned> units) {
+  std::wstring text;
+  for (unsigned unit : units) text += static_cast<wchar_t>(unit);
+  return text;
+}
+
+std::string Bytes(std::initializer_list<unsigned> bytes) {
+  std::string out;
+  for (unsigned byte : bytes) out += static_cast<char>(byte);
+  return out;
+}
+
+struct Writer {
+  const char* name;
+  std::function<void(const std::wstring&)> write;
+  std::vector<std::string> linesPerFrame;
+};
+
+// Every way a text reaches the extension; each must frame it the same.
+const std::vector<Writer>& AllWriters() {
+  static const std::vector<Writer> writers = {
+      {"WriteExtensionMessage", [](const std::wstring& text) { WriteExtensionMessage(text); },
+       {kSentLine}},
+      {"OnDesignerText", [](const std::wstring& text) { OnDesignerText(L"ignored", text); },
+       {kSentLine}},
+      {"WriteProtectedExtensionMessage",
+       [](const std::wstring& text) { WriteProtectedExtensionMessage(ProtectData(text)); },
+       {}},
+  };
+  return writers;
+}
+
+class ExtensionWriterTest : public ::testing::Test {
+ protected:
+  std::string Capture(const std::function<void()>& write) {
+    FrameCapture frames;
+    write();
+    return frames.Finish();
+  }
+
+  // Checks that exactly `expected` have been written since the last check,
+  // where debug lines can be captured. Lines arrive asynchronously: a
+  // marker written last shows that every earlier line has been seen.
+  void ExpectLinesSinceLastCheck(const std::vector<std::string>& expected) {
+    if (!lines_.Available()) return;
+    const std::string marker = "extension writer test marker";
+    platform::OutputDebugLineW(std::wstring(marker.begin(), marker.end()));
+    ASSERT_TRUE(lines_.WaitForLine(marker, kDeadline));
+    std::vector<std::string> lines = lines_.Lines();
+    lines_.Clear();
+    lines.erase(std::remove(lines.begin(), lines.end(), marker), lines.end());
+    EXPECT_EQ(lines, expected);
+  }
+
+  DebugLineCapture lines_;
+};
+
+TEST_F(ExtensionWriterTest, FramesAreByteExact) {
+  const std::vector<std::pair<std::wstring, std::string>> cases = {
+      {L"", Bytes({0x02, 0, 0, 0, 0x22, 0x22})},
+      {L"abc", Bytes({0x05, 0, 0, 0, 0x22, 0x61, 0x62, 0x63, 0x22})},
+      {L"a\"b\\c", Bytes({0x09, 0, 0, 0, 0x22, 0x61, 0x5C, 0x22, 0x62, 0x5C, 0x5C, 0x63, 0x22})},
+      {Units({0xE9}), Bytes({0x04, 0, 0, 0, 0x22, 0xC3, 0xA9, 0x22})},
+      {std::wstring(L"a\0b", 3), Bytes({0x03, 0, 0, 0, 0x22, 0x61, 0x22})},
+      {Units({0xD800}), Bytes({0x05, 0, 0, 0, 0x22, 0xEF, 0xBF, 0xBD, 0x22})},
+      {L"\n", Bytes({0x04, 0, 0, 0, 0x22, 0x5C, 0x6E, 0x22})},
+      {Units({0x1F}), Bytes({0x08, 0, 0, 0, 0x22, 0x5C, 0x75, 0x30, 0x30, 0x31, 0x46, 0x22})},
+      {std::wstring(70000, L'x'), Bytes({0x72, 0x11, 0x01, 0x00}) + '"' +
+                                      std::string(70000, 'x') + '"'},
+  };
+  for (const Writer& writer : AllWriters()) {
+    for (const auto& [text, frame] : cases) {
+      EXPECT_EQ(Capture([&] { writer.write(text); }), frame)
+          << writer.name << " with " << text.size() << " units";
+    }
+  }
+}
+
+TEST_F(ExtensionWriterTest, EveryControlCharacterReachesTheExtensionIntact) {
+  std::wstring text;
+  for (wchar_t unit = 1; unit < 0x20; ++unit) text += unit;
+  text += L"\"\\ end";
+  const std::vector<std::string> bodies =
+      SplitFrames(Capture([&] { WriteExtensionMessage(text); }));
+  ASSERT_EQ(bodies.size(), 1u);
+  std::string value;
+  ASSERT_TRUE(ReadJsonStringLiteral(bodies[0], value)) << bodies[0];
+  EXPECT_EQ(value, WideToUtf8(text));
+}
+
+TEST_F(ExtensionWriterTest, OnlyThePlainWriterWritesItsLineOncePerFrame) {
+  if (!lines_.Available()) GTEST_SKIP() << "debug lines can't be captured here";
+  const std::string stream = Capture([] {
+    WriteExtensionMessage(L"one");
+    WriteProtectedExtensionMessage(ProtectData(L"two"));
+    OnDesignerText(L"", L"three");
+  });
+  EXPECT_EQ(SplitFrames(stream),
+            (std::vector<std::string>{"\"one\"", "\"two\"", "\"three\""}));
+  ExpectLinesSinceLastCheck({kSentLine, kSentLine});
+}
+
+// Mended: the protected form of an empty text unwraps to an empty message;
+// it must not reach the extension as the protected form itself.
+TEST_F(ExtensionWriterTest, ProtectedEmptyTextGoesOutEmpty) {
+  EXPECT_EQ(Capture([] { WriteProtectedExtensionMessage(ProtectData(L"")); }),
+            Bytes({0x02, 0, 0, 0, 0x22, 0x22}));
+}
+
+TEST_F(ExtensionWriterTest, TextThatDoesNotUnwrapGoesOutAsGiven) {
+  const std::wstring plain = L"{\"type\":\"x\"}";
+  EXPECT_EQ(Capture([&] { WriteProtectedExtensionMessage(plain); }),
+            Bytes({0x12, 0, 0, 0}) + "\"{\\\"type\\\":\\\"x\\\"}\"");
+}
+
+// Browsers end the connection on a body over 1 MiB; such a frame is
+// dropped and reported instead.
+TEST_F(ExtensionWriterTest, DropsFramesOverOneMebibyte) {
+  const std::wstring fits(kMaxOutboundBodyBytes - 2, L'x');
+  for (const Writer& writer : AllWriters()) {
+    SCOPED_TRACE(writer.name);
+    const std::string stream = Capture([&] { writer.write(fits); });
+    ASSERT_EQ(stream.size(), 4 + kMaxOutboundBodyBytes);
+    EXPECT_EQ(stream.substr(0, 4), Bytes({0x00, 0x00, 0x10, 0x00}));
+    ExpectLinesSinceLastCheck(writer.linesPerFrame);
+
+    EXPECT_EQ(Capture([&] { writer.write(fits + L"x"); }), "");
+    ExpectLinesSinceLastCheck({"Message to Chrome Extension dropped: 1048577 bytes "
+                               "exceed the 1048576-byte limit"});
+  }
+  // The limit applies to the escaped body.
+  EXPECT_EQ(Capture([] { WriteExtensionMessage(std::wstring(524288, L'"')); }), "");
+  ExpectLinesSinceLastCheck({"Message to Chrome Extension dropped: 1048578 bytes "
+                             "exceed the 1048576-byte limit"});
+}
+
+TEST_F(ExtensionWriterTest, FramesFromManyThreadsArriveWhole) {
+  constexpr int kThreads = 8;
+  constexpr int kFramesPerThread = 40;
+  auto textOf = [](int thread, int frame) {
+    // Lengths vary up to several kilobytes so writes are not atomic.
+    const std::size_t filler = static_cast<std::size_t>((thread * 131 + frame * 977) % 6000);
+    return std::to_wstring(thread) + L"/" + std::to_wstring(frame) + L" \u00E9\"" +
+           std::wstring(filler, static_cast<wchar_t>(L'a' + thread));
+  };
+
+  FrameCapture frames;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &textOf] {
+      for (int f = 0; f < kFramesPerThread; ++f) {
+        const auto& writers = AllWriters();
+        writers[static_cast<std::size_t>(f) % writers.size()].write(textOf(t, f));
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  std::vector<std::string> received;
+  for (const std::string& body : SplitFrames(frames.Finish())) {
+    std::string value;
+    EXPECT_TRUE(ReadJsonStringLiteral(body, value));
+    received.push_back(value);
+  }
+  std::vector<std::string> expected;
+  for (int t = 0; t < kThreads; ++t) {
+    for (int f = 0; f < kFramesPerThread; ++f) expected.push_back(WideToUtf8(textOf(t, f)));
+  }
+  std::sort(received.begin(), received.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(received, expected);
+}
+
+}  // namespace
