@@ -9,29 +9,17 @@
 namespace browser_extensions {
 namespace {
 
-platform::ServiceBlob SealSomething() {
+// A blob not given back shows as a leak, one given back twice as a double
+// free, in the sanitizer builds.
+TEST(LocalBlobGuardTest, GivesTheBlobBackExactlyOnce) {
   const uint8_t plain[] = {1, 2, 3, 4};
   platform::ServiceBlob blob;
-  EXPECT_TRUE(platform::ProtectBytes(plain, sizeof(plain), nullptr, 0, &blob));
-  return blob;
-}
-
-// A blob the guard did not give back shows up as a leak, and one it gives
-// back twice as a double free, under the sanitizer builds.
-TEST(LocalBlobGuardTest, GivesTheBlobBackOnceOnRelease) {
-  LocalBlobGuard guard(SealSomething());
-  ASSERT_NE(guard.data(), nullptr);
-  EXPECT_GT(guard.size(), 0u);
-
+  ASSERT_TRUE(platform::ProtectBytes(plain, sizeof(plain), nullptr, 0, &blob));
+  LocalBlobGuard guard(blob);
   guard.Release();
   EXPECT_EQ(guard.data(), nullptr);
   EXPECT_EQ(guard.size(), 0u);
-  guard.Release();
-}
-
-TEST(LocalBlobGuardTest, GivesTheBlobBackOnDestruction) {
-  { LocalBlobGuard guard(SealSomething()); }
-  { LocalBlobGuard empty; }
+  guard.Release();  // and the destructor: both must do nothing now
 }
 
 }  // namespace
