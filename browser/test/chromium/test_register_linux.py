@@ -1,0 +1,166 @@
+"""corvantilhub-register on Linux: the manifests it writes into each browser's
+folder, and what it refuses. Every run has a private HOME; system-wide
+registration is checked with --dry-run only, so nothing outside the test's
+folders is touched."""
+import json
+import os
+import subprocess
+from pathlib import Path
+
+import pytest
+
+CHROMIUM_ID = "eipcjlpengcbafdfnolahlhjnijkabfh"
+FIREFOX_ID = "corvantilhub@example.org"
+HOST_NAME = "com.corvantilhub.host"
+
+USER_FOLDERS = {
+    "chromium": ".config/chromium/NativeMessagingHosts",
+    "chrome": ".config/google-chrome/NativeMessagingHosts",
+    "edge": ".config/microsoft-edge/NativeMessagingHosts",
+    "firefox": ".mozilla/native-messaging-hosts",
+}
+SYSTEM_FOLDERS = {
+    "chromium": "/etc/chromium/native-messaging-hosts",
+    "chrome": "/etc/opt/chrome/native-messaging-hosts",
+    "edge": "/etc/opt/edge/native-messaging-hosts",
+    "firefox": "/usr/lib/mozilla/native-messaging-hosts",
+}
+
+
+@pytest.fixture
+def home(tmp_path) -> Path:
+    folder = tmp_path / "home"
+    folder.mkdir()
+    return folder
+
+
+@pytest.fixture
+def register(register_tool, home):
+    """Runs the tool with the private HOME; extra environment as keywords."""
+    def run(*arguments, **environment):
+        env = {key: value for key, value in os.environ.items() if key != "XDG_CONFIG_HOME"}
+        env.update(HOME=str(home), **environment)
+        return subprocess.run([str(register_tool), *arguments], env=env, capture_output=True,
+                              text=True, timeout=60)
+    return run
+
+
+def read_manifest(path: Path) -> dict:
+    return json.loads(path.read_text(encoding="utf-8"))
+
+
+def expected_manifest(browser: str, host_path: str, name=HOST_NAME) -> dict:
+    manifest = {"name": name, "description": "Corvantilhub single-sign-on browser host",
+                "path": host_path, "type": "stdio"}
+    if browser == "firefox":
+        manifest["allowed_extensions"] = [FIREFOX_ID]
+    else:
+        manifest["allowed_origins"] = [f"chrome-extension://{CHROMIUM_ID}/"]
+    return manifest
+
+
+def files_below(folder: Path) -> list:
+    return sorted(path for path in folder.rglob("*") if path.is_file())
+
+
+def test_writes_each_browsers_manifest_into_its_user_folder(register, home, native_bin):
+    result = register("register", "--browser", "all",
+                      "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID)
+    assert result.returncode == 0, result.stderr
+    paths = {browser: home / folder / f"{HOST_NAME}.json" for browser, folder in USER_FOLDERS.items()}
+    assert files_below(home) == sorted(paths.values())
+    # Without --host, the manifests name the host beside the tool.
+    for browser, path in paths.items():
+        assert read_manifest(path) == expected_manifest(browser, str(native_bin / "Corvantilhub"))
+    assert result.stdout.splitlines() == [f"write {path}" for path in paths.values()]
+
+
+def test_chromium_family_follows_xdg_config_home(register, home, tmp_path):
+    config = tmp_path / "config"
+    result = register("register", "--browser", "chrome,firefox", "--extension", CHROMIUM_ID,
+                      "--extension", FIREFOX_ID, "--host", "/opt/corvantilhub/Corvantilhub",
+                      XDG_CONFIG_HOME=str(config))
+    assert result.returncode == 0, result.stderr
+    assert files_below(config) == [config / "google-chrome/NativeMessagingHosts" / f"{HOST_NAME}.json"]
+    assert files_below(home) == [home / USER_FOLDERS["firefox"] / f"{HOST_NAME}.json"]
+
+
+def test_user_data_dir_registers_for_one_profile_only(register, home, tmp_path):
+    profile = tmp_path / "profile"
+    result = register("register", "--browser", "chromium", "--user-data-dir", str(profile),
+                      "--extension", CHROMIUM_ID, "--host", "/opt/corvantilhub/Corvantilhub")
+    assert result.returncode == 0, result.stderr
+    assert files_below(profile) == [profile / "NativeMessagingHosts" / f"{HOST_NAME}.json"]
+    assert files_below(home) == []
+
+    refused = register("register", "--browser", "firefox", "--user-data-dir", str(profile),
+                       "--extension", FIREFOX_ID)
+    assert refused.returncode == 1
+    assert "firefox has no --user-data-dir" in refused.stderr
+
+
+def test_manifest_stays_valid_json_for_any_host_path(register, home, tmp_path):
+    host = tmp_path / 'odd "quoted" back\\slash\ttab é 日' / "Corvantilhub"
+    result = register("register", "--browser", "edge", "--extension", CHROMIUM_ID,
+                      "--host", str(host), "--name", "org.example.sso_host")
+    assert result.returncode == 0, result.stderr
+    manifest = read_manifest(home / USER_FOLDERS["edge"] / "org.example.sso_host.json")
+    assert manifest == expected_manifest("edge", str(host), name="org.example.sso_host")
+    assert "warning: no host executable at" in result.stderr
+
+
+def test_system_scope_dry_run_names_the_system_folders_and_writes_nothing(register, home):
+    result = register("register", "--system", "--dry-run", "--browser", "all",
+                      "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID,
+                      "--name", "org.example.dry_run_only")
+    assert result.returncode == 0, result.stderr
+    paths = [f"{folder}/org.example.dry_run_only.json" for folder in SYSTEM_FOLDERS.values()]
+    assert result.stdout.splitlines() == [f"dry run: write {path}" for path in paths]
+    assert not any(Path(path).exists() for path in paths)
+    assert files_below(home) == []
+
+
+def test_unregister_removes_our_manifests_and_nothing_else(register, home):
+    assert register("register", "--browser", "all", "--extension", CHROMIUM_ID,
+                    "--extension", FIREFOX_ID).returncode == 0
+    neighbour = home / USER_FOLDERS["chrome"] / "com.example.other.json"
+    neighbour.write_text("{}")
+
+    result = register("unregister")
+    assert result.returncode == 0, result.stderr
+    assert files_below(home) == [neighbour]
+    assert result.stdout.splitlines() == [
+        f"remove {home / folder / (HOST_NAME + '.json')}" for folder in USER_FOLDERS.values()]
+
+    again = register("unregister", "--browser", "firefox")
+    assert again.returncode == 0
+    assert again.stdout.startswith("no manifest at ")
+
+
+@pytest.mark.parametrize("arguments, message", [
+    (["register", "--browser", "chrome", "--extension", CHROMIUM_ID, "--name", "Com.Example"],
+     "invalid host name"),
+    (["register", "--browser", "chrome", "--extension", CHROMIUM_ID, "--name", "com..example"],
+     "invalid host name"),
+    (["register", "--browser", "chrome", "--extension", CHROMIUM_ID, "--name", ".com.example"],
+     "invalid host name"),
+    (["register", "--browser", "chrome", "--extension", "eipcjlpengcbafdfnolahlhjnijkabfq"],
+     "is neither a Chromium extension ID"),
+    (["register", "--browser", "chrome", "--extension", CHROMIUM_ID[:-1]],
+     "is neither a Chromium extension ID"),
+    (["register", "--browser", "chrome,firefox", "--extension", CHROMIUM_ID],
+     "no extension ID for firefox"),
+    (["register", "--browser", "chrome"], "needs at least one --extension"),
+    (["register", "--extension", CHROMIUM_ID], "register needs --browser"),
+    (["register", "--browser", "opera", "--extension", CHROMIUM_ID], "unknown browser 'opera'"),
+    (["register", "--browser", "chrome", "--extension", CHROMIUM_ID, "--system",
+      "--user-data-dir", "/tmp/profile"], "--user-data-dir goes with neither"),
+    (["unregister", "--extension", CHROMIUM_ID], "unregister takes neither"),
+    (["register", "--browser"], "--browser needs a value"),
+    (["enrol"], "unknown command 'enrol'"),
+])
+def test_refuses_what_a_browser_would_not_accept(register, home, arguments, message):
+    result = register(*arguments)
+    assert result.returncode == 2
+    assert message in result.stderr
+    assert files_below(home) == []
