@@ -66,8 +66,12 @@ bool CallService(ServiceCall call, const std::wstring& text,
   SecureBytes entropy;
   AppendUtf16Le(kEntropyText, sizeof(kEntropyText) / sizeof(wchar_t) - 1,
                 entropy);
+  // The Windows service refuses a null address even with no bytes, which
+  // is what an empty buffer holds; an empty text must still wrap.
+  static const uint8_t kNoBytes = 0;
+  const uint8_t* inputBytes = input.empty() ? &kNoBytes : input.data();
   platform::ServiceBlob blob;
-  if (!call(input.data(), static_cast<uint32_t>(input.size()), entropy.data(),
+  if (!call(inputBytes, static_cast<uint32_t>(input.size()), entropy.data(),
             static_cast<uint32_t>(entropy.size()), &blob)) {
     errorCode = platform::LastErrorCode();
     return false;
