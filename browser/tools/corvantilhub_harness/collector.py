@@ -24,11 +24,13 @@ class Collector:
         self._closed = False
 
     def add(self, item) -> None:
+        # The observer sees the item before any waiter does, so what a waiter
+        # prints next comes after it.
+        if self._on_item is not None:
+            self._on_item(item)
         with self._changed:
             self._items.append((time.monotonic(), item))
             self._changed.notify_all()
-        if self._on_item is not None:
-            self._on_item(item)
 
     def close(self) -> None:
         """Marks the source as ended; waits still see what arrived."""
@@ -69,11 +71,17 @@ class Collector:
         raise WaitTimeout(f"{self.name}: waited for {what}; {reason}. Got:\n"
                           + describe(self.items()))
 
-    def wait_for(self, predicate, timeout=DEFAULT_TIMEOUT_SECONDS, what="a matching item"):
-        """The first item that satisfies `predicate`, waiting for it if needed."""
+    def wait_for(self, predicate, timeout=DEFAULT_TIMEOUT_SECONDS, what="a matching item",
+                 since=0):
+        """The first item from position `since` on that satisfies `predicate`,
+        waiting for it if needed."""
         def first_match(items):
-            return next(((item,) for item in items if predicate(item)), None)
+            return next(((item,) for item in items[since:] if predicate(item)), None)
         return self.wait_until(first_match, timeout, what)[0]
+
+    def __len__(self) -> int:
+        with self._changed:
+            return len(self._items)
 
     def wait_for_count(self, count, predicate=lambda _: True,
                        timeout=DEFAULT_TIMEOUT_SECONDS, what="items"):

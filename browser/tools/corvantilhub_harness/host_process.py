@@ -63,6 +63,7 @@ class HostProcess:
         self.stream_errors = []
         self._write_lock = threading.Lock()
         self._threads = []
+        self._records = []
         self._sources = []
 
     # Start and end.
@@ -71,11 +72,10 @@ class HostProcess:
         if not self.executable.is_file():
             raise FileNotFoundError(f"no host at {self.executable}; build it first")
         env = self._environment()
+        self._records = [RecordWatcher(self.agent_record_path, self.agent_calls.add),
+                         RecordWatcher(self.bridge_record_path, self.bridge_calls.add)]
         debug_source = self.runner.start_debug_source(env, self.debug.add)
-        if debug_source is not None:
-            self._sources.append(debug_source)
-        self._sources.append(RecordWatcher(self.agent_record_path, self.agent_calls.add))
-        self._sources.append(RecordWatcher(self.bridge_record_path, self.bridge_calls.add))
+        self._sources = self._records + ([debug_source] if debug_source is not None else [])
         self.process = subprocess.Popen(
             self.runner.command(self.executable), cwd=self.executable.parent, env=env,
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, bufsize=0)
@@ -177,6 +177,7 @@ class HostProcess:
     def _read_frames(self) -> None:
         try:
             while (outbound := read_outbound_frame(self.process.stdout)) is not None:
+                self._catch_up_records()
                 self.frames.add(outbound)
         except (EOFError, ValueError) as error:
             self.stream_errors.append(error)
@@ -191,6 +192,12 @@ class HostProcess:
                 self.debug.add(parsed)
             else:
                 self.stderr.add(line)
+
+    def _catch_up_records(self) -> None:
+        """The stand-ins record each call before they answer it, so the calls
+        recorded by now come before this frame in the logs' time order."""
+        for record in self._records:
+            record.catch_up()
 
     # Convenience for checks.
 

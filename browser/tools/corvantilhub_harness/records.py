@@ -38,6 +38,7 @@ class RecordWatcher:
         self._sink = sink
         self._offset = 0
         self._pending = b""
+        self._reading = threading.Lock()
         self._stopping = threading.Event()
         self._thread = threading.Thread(target=self._follow, name=f"record-{self.path.name}",
                                         daemon=True)
@@ -45,6 +46,12 @@ class RecordWatcher:
 
     def _follow(self) -> None:
         while not self._stopping.wait(POLL_SECONDS):
+            self.catch_up()
+
+    def catch_up(self) -> None:
+        """Reads what the file holds now; any thread may call this, so that
+        calls recorded before some other event are seen before it."""
+        with self._reading:
             self._read_new_lines()
 
     def _read_new_lines(self) -> None:
@@ -64,4 +71,4 @@ class RecordWatcher:
         """Stops following after one last read of the file."""
         self._stopping.set()
         self._thread.join()
-        self._read_new_lines()
+        self.catch_up()
