@@ -25,7 +25,9 @@ class DataProtectionPosixTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = std::getenv("XDG_DATA_HOME");
-    UseDataHome(saved_ + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    static int run = 0;  // a fresh folder also when cases are repeated
+    UseDataHome(saved_ + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                "." + std::to_string(++run));
   }
   void TearDown() override { setenv("XDG_DATA_HOME", saved_.c_str(), 1); }
 
