@@ -30,6 +30,7 @@ void InspectBeforeFree(void* block) {
   const auto* bytes = static_cast<const unsigned char*>(block);
   bool zero = true;
   for (std::size_t i = 0; i < g_watched.size; ++i) zero = zero && bytes[i] == 0;
+  g_watched.address = nullptr;  // its address may be handed out again
   g_watched.released = true;
   g_watched.zeroWhenReleased = zero;
 }
