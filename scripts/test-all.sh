@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Builds every flavour and runs every test suite; each suite leaves a JUnit
 # report in build/reports, and the summary at the end counts them all.
+#   scripts/test-all.sh            every flavour
+#   scripts/test-all.sh native     the Linux builds (native, asan, tsan) only
+#   scripts/test-all.sh windows    the Windows build under Wine only
 set -uo pipefail
+selection=${1:-all}
+case "$selection" in all|native|windows) ;; *) sed -n '4,6p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;; esac
 cd "$(dirname "$0")/.."
 reports=build/reports
 rm -rf "$reports"; mkdir -p "$reports"
@@ -48,13 +53,16 @@ run_pytest() {  # name, then pytest arguments
 }
 
 have_suite() { ls "$1"/test_*.py >/dev/null 2>&1; }
+wanted() { [ "$selection" = all ] || [ "$selection" = "$1" ]; }
 
-for preset in native asan tsan; do
-  build "$preset" && run_ctest "$preset"
-done
+if wanted native; then
+  for preset in native asan tsan; do
+    build "$preset" && run_ctest "$preset"
+  done
+fi
 
 windows_built=0
-if build windows; then
+if wanted windows && build windows; then
   windows_built=1
   if timed "wine prefix" scripts/wine-prefix.sh fresh; then
     run_ctest windows
@@ -65,11 +73,11 @@ if build windows; then
 fi
 
 if have_suite browser/test/e2e; then
-  run_pytest e2e-native browser/test/e2e --flavor native --bin build/native/bin
+  wanted native && run_pytest e2e-native browser/test/e2e --flavor native --bin build/native/bin
   [ $windows_built = 1 ] && run_pytest e2e-windows browser/test/e2e --flavor windows --bin build/windows/bin
 fi
-scripts/wine-prefix.sh stop
-if have_suite browser/test/chromium; then
+wanted windows && scripts/wine-prefix.sh stop
+if wanted native && have_suite browser/test/chromium; then
   run_pytest chromium browser/test/chromium --bin build/native/bin
 fi
 
