@@ -44,6 +44,9 @@ void WriteReal(double real, std::wstring& out) {
   char buffer[64];
   const int length = std::snprintf(buffer, sizeof buffer, "%#.17g", real);
   for (int i = 0; i < length; ++i) out.push_back(static_cast<wchar_t>(buffer[i]));
+  // A number with seventeen digits before the point comes out as "...0."
+  // and JSON needs a digit after the point.
+  if (out.back() == L'.') out.push_back(L'0');
 }
 
 void WriteNarrow(const std::string& text, std::wstring& out) {

@@ -10,7 +10,8 @@ namespace browser_extensions {
 // The text form the extension receives: no whitespace anywhere; object
 // members in name order; strings escaped as below; integers in plain
 // decimal; reals with 17 significant digits and the decimal point always
-// shown ("%#.17g"); true, false, null.
+// shown ("%#.17g", with a 0 after a point that would end the number);
+// true, false, null.
 //
 // In strings, the quotation mark, the backslash and the controls \b \f \n
 // \r \t get their short escapes; every other unit that iswprint accepts in

@@ -68,6 +68,8 @@ TEST(JsonWriterTest, WritesRealsWithSeventeenDigitsAndAPoint) {
   EXPECT_EQ(write(3.0), L"3.0000000000000000");
   EXPECT_EQ(write(0.1), L"0.10000000000000001");
   EXPECT_EQ(write(-1e-5), L"-1.0000000000000001e-05");
+  // Seventeen digits before the point: a digit must still follow it.
+  EXPECT_EQ(write(92233720368547760.0), L"92233720368547760.0");
   EXPECT_EQ(write(std::numeric_limits<double>::infinity()), L"null");
 }
 
