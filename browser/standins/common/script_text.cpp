@@ -54,6 +54,8 @@ unsigned long long CountMember(const nlohmann::json& entry, const char* name,
 std::wstring ScriptText(const nlohmann::json& entry) {
   std::wstring base = BaseText(entry);
   unsigned long long repeat = CountMember(entry, "repeat", 1);
+  if (repeat > 1 && base.size() > std::wstring().max_size() / repeat)
+    throw std::length_error("repeated text too long");
   std::wstring text;
   text.reserve(base.size() * repeat);
   for (unsigned long long i = 0; i < repeat; ++i)
