@@ -60,7 +60,7 @@ class PeFile:
         return names
 
     def resources(self, type_id):
-        """The data of every resource of one numeric type, as bytes."""
+        """The resources of one numeric type: (name id, language id, bytes)."""
         return _read_resources(self.path.read_bytes(), type_id)
 
 
@@ -93,17 +93,14 @@ def _read_resources(image, type_id):
             name, target = struct.unpack_from("<II", image, base + directory + 16 + 8 * i)
             yield name, target
 
+    # Three levels: type, then name, then language, whose entries point at
+    # the data.
     found = []
-
-    def collect(directory):
-        for _, target in entries(directory):
-            if target & 0x80000000:
-                collect(target & 0x7FFFFFFF)
-            else:
-                data_rva, size = struct.unpack_from("<II", image, base + target)
-                found.append(image[offset(data_rva):offset(data_rva) + size])
-
-    for name, target in entries(0):
-        if name == type_id and target & 0x80000000:
-            collect(target & 0x7FFFFFFF)
+    for type_entry, names in entries(0):
+        if type_entry != type_id or not names & 0x80000000:
+            continue
+        for name, languages in entries(names & 0x7FFFFFFF):
+            for language, data in entries(languages & 0x7FFFFFFF):
+                data_rva, size = struct.unpack_from("<II", image, base + data)
+                found.append((name, language, image[offset(data_rva):offset(data_rva) + size]))
     return found

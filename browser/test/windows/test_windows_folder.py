@@ -24,6 +24,8 @@ AGENT_FUNCTIONS = ["11wexkit_core18NotifyTriggerFired", "11wexkit_core19NotifyTr
                    "11wexkit_core15SaveCredentials", "11wexkit_core12SendResponse",
                    "11wexkit_core11OnTabClosed", "12wexkit_utils11GetLogLevel",
                    "12wexkit_utils8WriteLog"]
+# The one manifest id that Windows applies to a process started from the file.
+CREATE_PROCESS_MANIFEST_ID = 1
 BRIDGE_EXPORTS = {"GetInstance", "CreateThreadBroker", "SendMessageToSpindlecraft"}
 
 
@@ -63,7 +65,9 @@ class TestHostProgram:
     def test_manifest_asks_to_run_as_the_invoker(self, installed):
         manifests = pe(installed, HOST).resources(RT_MANIFEST)
         assert len(manifests) == 1
-        root = ET.fromstring(manifests[0])
+        name, _, text = manifests[0]
+        assert name == CREATE_PROCESS_MANIFEST_ID
+        root = ET.fromstring(text)
         levels = [e.attrib for e in root.iter() if e.tag.endswith("requestedExecutionLevel")]
         assert len(levels) == 1
         assert levels[0]["level"] == "asInvoker"
