@@ -26,7 +26,8 @@ std::string NarrowName(const std::wstring& wide) {
   if (units == 0) return {};
   int length = static_cast<int>(units);
   std::string narrow(Utf16ToUtf8(wide.data(), length, nullptr, 0), '\0');
-  if (!narrow.empty()) Utf16ToUtf8(wide.data(), length, &narrow[0], static_cast<int>(narrow.size()));
+  if (!narrow.empty())
+    Utf16ToUtf8(wide.data(), length, &narrow[0], static_cast<int>(narrow.size()));
   return narrow;
 }
 

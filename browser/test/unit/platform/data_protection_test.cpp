@@ -79,6 +79,4 @@ TEST_F(DataProtectionTest, ChangedOrTruncatedBlobDoesNotOpen) {
   EXPECT_EQ(FailureOf(truncated, entropy_), platform::kErrorInvalidData);
 }
 
-TEST_F(DataProtectionTest, FreeingNothingIsHarmless) { platform::FreeServiceBlob(nullptr); }
-
 }  // namespace

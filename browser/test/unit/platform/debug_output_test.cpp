@@ -38,7 +38,8 @@ TEST_F(DebugOutputTest, WideLineEndsAtItsFirstNul) {
 TEST_F(DebugOutputTest, WideLineArrivesAsUtf8) {
   if (!capture_.CarriesAllCharacters()) GTEST_SKIP() << "wide text is narrowed on its way here";
   // Wide text holds UTF-16 units on every platform: U+1F600 is a pair.
-  platform::OutputDebugLineW(std::wstring(L"caf\u00e9 \u20ac ") + wchar_t(0xD83D) + wchar_t(0xDE00));
+  platform::OutputDebugLineW(std::wstring(L"caf\u00e9 \u20ac ") + wchar_t(0xD83D) +
+                             wchar_t(0xDE00));
   EXPECT_TRUE(capture_.WaitForLine("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
 }
 

@@ -33,9 +33,10 @@ CaptureTarget& Target() {
 
 std::string Utf8FromWide(const wchar_t* text, int length) {
   if (length <= 0) return {};
-  std::string utf8(WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr), '\0');
-  if (!utf8.empty())
-    WideCharToMultiByte(CP_UTF8, 0, text, length, &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(size, '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text, length, &utf8[0], size, nullptr, nullptr);
   return utf8;
 }
 
