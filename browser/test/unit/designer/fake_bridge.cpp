@@ -1,7 +1,6 @@
-// A tiny designer bridge library for tests. It exports the three functions
-// the host looks up, records what the host sends, and offers a few more
-// exports through which a test reads the record or makes the "designer"
-// speak to the extension.
+// A small designer bridge library for tests: the three exports the host
+// looks up, recording what they are given, and one more through which a
+// test reads the record.
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -12,18 +11,11 @@
 
 namespace {
 
-constexpr uint64_t kFakeToken = 0x1122334455667788ull;
-
-struct Sent {
-  std::wstring text;
-  uint64_t token;
-};
+constexpr uint64_t kToken = 0x1122334455667788ull;
 
 std::mutex g_mutex;
-DesignerTextFunction g_onDesignerText = nullptr;
-std::vector<std::wstring> g_brokerNames;
-std::vector<Sent> g_sent;
-unsigned char g_instanceRecord[kBridgeTokenOffset + sizeof(uint64_t)];
+std::vector<std::wstring> g_record;  // one entry per call, in order
+unsigned char g_instance[kBridgeTokenOffset + sizeof(uint64_t)];
 
 }  // namespace
 
@@ -31,56 +23,27 @@ extern "C" {
 
 void* GetInstance(DesignerTextFunction onDesignerText) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_onDesignerText = onDesignerText;
-  std::memset(g_instanceRecord, 0xAB, sizeof(g_instanceRecord));
-  std::memcpy(g_instanceRecord + kBridgeTokenOffset, &kFakeToken, sizeof(kFakeToken));
-  return g_instanceRecord;
+  g_record.push_back(L"instance for " +
+                     std::to_wstring(reinterpret_cast<uintptr_t>(onDesignerText)));
+  std::memcpy(g_instance + kBridgeTokenOffset, &kToken, sizeof(kToken));
+  return g_instance;
 }
 
 void CreateThreadBroker(std::wstring brokerName, std::wstring windowName) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_brokerNames = {brokerName, windowName};
+  g_record.push_back(L"broker " + brokerName + L" " + windowName);
 }
 
 void SendMessageToSpindlecraft(const wchar_t* text, uint64_t token) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_sent.push_back({text, token});
+  g_record.push_back(std::wstring(text) + L"|" + std::to_wstring(token));
 }
 
-// Test-only exports.
-void FakeBridgeReset() {
+// Hands out the record and starts a new one.
+void FakeBridgeTakeRecord(std::vector<std::wstring>* record) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_brokerNames.clear();
-  g_sent.clear();
-}
-
-int FakeBridgeSentCount() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return static_cast<int>(g_sent.size());
-}
-
-// Copies the index-th sent message; false when there is none.
-bool FakeBridgeSentAt(int index, std::wstring* text, uint64_t* token) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (index < 0 || static_cast<size_t>(index) >= g_sent.size()) return false;
-  *text = g_sent[index].text;
-  *token = g_sent[index].token;
-  return true;
-}
-
-void FakeBridgeBrokerNames(std::vector<std::wstring>* names) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  *names = g_brokerNames;
-}
-
-// Calls the function the host handed to GetInstance, as the designer would.
-void FakeBridgeSpeak(const wchar_t* text) {
-  DesignerTextFunction onText;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    onText = g_onDesignerText;
-  }
-  if (onText != nullptr) onText(L"ignored", text);
+  record->swap(g_record);
+  g_record.clear();
 }
 
 }  // extern "C"
