@@ -6,7 +6,6 @@
 #include <limits>
 #include <string>
 
-#include "json_test_support.h"
 #include "messages/json_reader.h"
 
 namespace browser_extensions {
@@ -18,27 +17,19 @@ TEST(JsonWriterTest, WritesMembersInNameOrderWithoutWhitespace) {
   inner[L"a"] = wmObject();
   wmObject outer;
   outer[L"type"] = L"t";
+  outer[L"level"] = 1;
   outer[L"level"] = 3;
   outer[L"Z"] = inner;
   outer[L"e"] = wmArray();
   EXPECT_EQ(write(outer),
-            L"{\"Z\":{\"a\":{},\"b\":[1,\"x\",null,false]},\"e\":[],"
-            L"\"level\":3,\"type\":\"t\"}");
-  EXPECT_EQ(write(wmObject()), L"{}");
-}
-
-TEST(JsonWriterTest, AssigningAMemberTwiceKeepsTheSecondValue) {
-  wmObject object;
-  object[L"a"] = 1;
-  object[L"a"] = L"two";
-  EXPECT_EQ(write(object), L"{\"a\":\"two\"}");
+            L"{\"Z\":{\"a\":{},\"b\":[1,\"x\",null,false]},\"e\":[],\"level\":3,"
+            L"\"type\":\"t\"}");
 }
 
 TEST(JsonWriterTest, EscapesQuotesBackslashesAndControls) {
   EXPECT_EQ(write(L"\"\\\n\t\x01/"), L"\"\\\"\\\\\\n\\t\\u0001/\"");
-  EXPECT_EQ(write(L"\b\f\r\x1A\x7F"), L"\"\\b\\f\\r\\u001A\\u007F\"");
-  EXPECT_EQ(write(std::wstring(1, L'\0')), L"\"\\u0000\"");
-
+  EXPECT_EQ(write(std::wstring(L"\b\f\r\x1A\x7F\0", 6)),
+            L"\"\\b\\f\\r\\u001A\\u007F\\u0000\"");
   std::wstring printable;
   for (wchar_t unit = 0x20; unit < 0x7F; ++unit) {
     if (unit != L'"' && unit != L'\\') printable.push_back(unit);
@@ -56,15 +47,10 @@ TEST(JsonWriterTest, EveryCodeUnitSurvivesWritingAndReadingBack) {
   EXPECT_TRUE(readBack.get_str() == allUnits);
 }
 
-TEST(JsonWriterTest, WritesIntegersAcrossBothRanges) {
-  const wmArray numbers{
-      wmValue(0), wmValue(-1), wmValue(std::numeric_limits<std::int64_t>::min()),
-      wmValue(std::numeric_limits<std::uint64_t>::max())};
-  EXPECT_EQ(write(numbers),
-            L"[0,-1,-9223372036854775808,18446744073709551615]");
-}
-
-TEST(JsonWriterTest, WritesRealsWithSeventeenDigitsAndAPoint) {
+TEST(JsonWriterTest, WritesNumbers) {
+  EXPECT_EQ(write(wmArray{wmValue(-1), wmValue(std::numeric_limits<std::int64_t>::min()),
+                          wmValue(std::numeric_limits<std::uint64_t>::max())}),
+            L"[-1,-9223372036854775808,18446744073709551615]");
   EXPECT_EQ(write(3.0), L"3.0000000000000000");
   EXPECT_EQ(write(0.1), L"0.10000000000000001");
   EXPECT_EQ(write(-1e-5), L"-1.0000000000000001e-05");

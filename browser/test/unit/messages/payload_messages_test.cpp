@@ -20,7 +20,7 @@ namespace {
 
 using messages_test::ReadObject;
 
-// Runs FromJson and returns the text of the type error it ends with, if any.
+// Runs FromJson; returns the text of the type error it ended with, if any.
 template <typename Message>
 std::string FromJsonError(Message& message, const std::wstring& text) {
   try {
@@ -31,39 +31,34 @@ std::string FromJsonError(Message& message, const std::wstring& text) {
   return "";
 }
 
-TEST(TriggerFiredMessageTest, ValuesMapSignaturesToLastValue) {
+TEST(TriggerFiredMessageTest, ValuesMapSignaturesToTheirLastValue) {
   CTriggerFiredMessage message;
   EXPECT_EQ(FromJsonError(message,
                           L"{\"triggerId\":\"t\",\"values\":["
                           L"{\"signature\":\"s9\",\"value\":\"z\"},"
                           L"{\"signature\":\"s1\",\"value\":\"a\"},"
-                          L"{\"signature\":\"s1\",\"value\":\"b\"},"
-                          L"{\"signature\":\"s2\"},"
+                          L"{\"signature\":\"s1\",\"value\":\"b\"},{\"signature\":\"s2\"},"
                           L"{\"value\":\"x\"},{\"signature\":\"\",\"value\":\"x\"},"
                           L"{\"signature\":3,\"value\":\"x\"}]}"),
             "");
   EXPECT_EQ(message.triggerId, L"t");
-  EXPECT_EQ(message.values,
-            (ValuesMap{{L"s1", L"b"}, {L"s2", L""}, {L"s9", L"z"}}));
+  EXPECT_EQ(message.values, (ValuesMap{{L"s1", L"b"}, {L"s2", L""}, {L"s9", L"z"}}));
+
+  for (const wchar_t* text : {L"{\"values\":{}}", L"{\"values\":\"x\"}"}) {
+    CTriggerFiredMessage other;
+    EXPECT_EQ(FromJsonError(other, text), "");
+    EXPECT_TRUE(other.values.empty());
+  }
 }
 
 TEST(TriggerFiredMessageTest, NonObjectElementEndsReadingKeepingEarlierOnes) {
   CTriggerFiredMessage message;
   EXPECT_EQ(FromJsonError(message,
-                          L"{\"triggerId\":\"t\",\"values\":["
-                          L"{\"signature\":\"s1\",\"value\":\"a\"},5,"
-                          L"{\"signature\":\"s3\",\"value\":\"c\"}]}"),
+                          L"{\"triggerId\":\"t\",\"values\":[{\"signature\":\"s1\","
+                          L"\"value\":\"a\"},5,{\"signature\":\"s3\",\"value\":\"c\"}]}"),
             "value type is 4 not 0");
   EXPECT_EQ(message.triggerId, L"t");
   EXPECT_EQ(message.values, (ValuesMap{{L"s1", L"a"}}));
-}
-
-TEST(TriggerFiredMessageTest, NonArrayValuesGiveNoEntries) {
-  for (const wchar_t* text : {L"{\"values\":{}}", L"{\"values\":\"x\"}", L"{}"}) {
-    CTriggerFiredMessage message;
-    EXPECT_EQ(FromJsonError(message, text), "");
-    EXPECT_TRUE(message.values.empty());
-  }
 }
 
 TEST(TriggerMessagesTest, WriteOnlyTheTriggerId) {
@@ -71,47 +66,39 @@ TEST(TriggerMessagesTest, WriteOnlyTheTriggerId) {
   fired.triggerId = L"t";
   fired.values = {{L"s", L"v"}};
   EXPECT_EQ(fired.ToJsonString(), L"{\"triggerId\":\"t\"}");
-
   CTriggerFailedMessage failed;
-  failed.FromJson(ReadObject(L"{\"triggerId\":\"f\",\"values\":[]}"));
+  failed.FromJson(ReadObject(L"{\"triggerId\":\"f\"}"));
   EXPECT_EQ(failed.ToJsonString(), L"{\"triggerId\":\"f\"}");
 }
 
-TEST(LogMessageTest, ReadsMessageAndIntegerLevel) {
+TEST(LogMessagesTest, LogReadsMessageAndIntegerLevel) {
   CLogMessage message;
   message.FromJson(ReadObject(L"{\"level\":2}"));
   EXPECT_EQ(message.message, L"");
   EXPECT_EQ(message.level, 2);
-
   message.FromJson(ReadObject(L"{\"message\":\"m\",\"level\":3.0}"));
-  EXPECT_EQ(message.message, L"m");
   EXPECT_EQ(message.level, 0);
   EXPECT_EQ(message.ToJsonString(), L"{\"level\":0,\"message\":\"m\"}");
 }
 
-TEST(UpdateLogLevelMessageTest, WritesLevelThenType) {
+TEST(LogMessagesTest, UpdateWritesLevelThenType) {
   CUpdateLogLevelMessage update;
   update.type = L"updateLogLevel";
-  for (const auto& [level, text] :
-       {std::pair<int, std::wstring>{3, L"{\"level\":3,\"type\":\"updateLogLevel\"}"},
-        {4, L"{\"level\":4,\"type\":\"updateLogLevel\"}"},
-        {-1, L"{\"level\":-1,\"type\":\"updateLogLevel\"}"}}) {
-    update.level = level;
-    EXPECT_EQ(update.ToJsonString(), text);
-  }
+  update.level = 3;
+  EXPECT_EQ(update.ToJsonString(), L"{\"level\":3,\"type\":\"updateLogLevel\"}");
+  update.level = -1;
+  EXPECT_EQ(update.ToJsonString(), L"{\"level\":-1,\"type\":\"updateLogLevel\"}");
 }
 
 TEST(DocumentCompleteMessageTest, TopLevelFlagIsTheStringTrueInAnyCase) {
   for (const wchar_t* flag : {L"\"true\"", L"\"TRUE\"", L"\"True\"", L"\"tRuE\""}) {
     CDocumentCompleteMessage message;
-    message.FromJson(ReadObject(L"{\"url\":\"u\",\"bTopLvlDoc\":" +
-                                std::wstring(flag) + L"}"));
+    message.FromJson(ReadObject(L"{\"url\":\"u\",\"bTopLvlDoc\":" + std::wstring(flag) + L"}"));
     EXPECT_TRUE(message.bTopLvlDoc) << flag;
     EXPECT_EQ(message.url, L"u");
   }
-  for (const wchar_t* flag :
-       {L"true", L"\"1\"", L"\"yes\"", L"\"true \"", L"\"\"", L"\"tru\"",
-        L"\"\x0130rue\""}) {
+  for (const wchar_t* flag : {L"true", L"\"1\"", L"\"yes\"", L"\"true \"", L"\"\"",
+                              L"\"\x0130rue\"", L"null"}) {
     CDocumentCompleteMessage message;
     message.bTopLvlDoc = true;
     message.FromJson(ReadObject(L"{\"bTopLvlDoc\":" + std::wstring(flag) + L"}"));
@@ -127,25 +114,18 @@ TEST(DocumentCompleteMessageTest, WritesTheFlagAsAString) {
   EXPECT_EQ(message.ToJsonString(), L"{\"bTopLvlDoc\":\"true\",\"url\":\"u\"}");
 }
 
-TEST(ResponseMessageTest, TakesEveryMemberInNameOrder) {
+TEST(ResponseMessageTest, TakesStringMembersInNameOrderUntilOneIsNot) {
   CResponseMessage response(L"r");
   EXPECT_EQ(FromJsonError(response, L"{\"b\":\"2\",\"a\":\"1\"}"), "");
   EXPECT_EQ(response.values, (ValuesMap{{L"a", L"1"}, {L"b", L"2"}}));
-  EXPECT_EQ(response.requestID, L"r");
   EXPECT_EQ(response.ToJsonString(), L"{\"a\":\"1\",\"b\":\"2\"}");
-}
 
-TEST(ResponseMessageTest, NonStringMemberEndsReadingKeepingEarlierEntries) {
-  CResponseMessage response(L"r");
-  EXPECT_EQ(FromJsonError(response, L"{\"c\":\"3\",\"b\":2,\"a\":\"1\"}"),
-            "value type is 4 not 2");
-  EXPECT_EQ(response.values, (ValuesMap{{L"a", L"1"}}));
-
-  for (const wchar_t* text : {L"{\"a\":null}", L"{\"a\":{}}"}) {
-    CResponseMessage other(L"r");
-    EXPECT_NE(FromJsonError(other, text), "");
-    EXPECT_TRUE(other.values.empty());
-  }
+  CResponseMessage cut(L"r");
+  EXPECT_EQ(FromJsonError(cut, L"{\"c\":\"3\",\"b\":2,\"a\":\"1\"}"), "value type is 4 not 2");
+  EXPECT_EQ(cut.values, (ValuesMap{{L"a", L"1"}}));
+  CResponseMessage null(L"r");
+  EXPECT_EQ(FromJsonError(null, L"{\"a\":null}"), "value type is 6 not 2");
+  EXPECT_TRUE(null.values.empty());
 }
 
 TEST(CredentialMessagesTest, ReadStringMembersAndWriteNothing) {
