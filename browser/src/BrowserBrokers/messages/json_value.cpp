@@ -32,6 +32,23 @@ wmValue::wmValue(const wchar_t* text) : content_(std::wstring(text)) {}
 wmValue::wmValue(bool flag) : content_(flag) {}
 wmValue::wmValue(double real) : content_(real) {}
 
+wmValue::wmValue(wmValue&& other) noexcept
+    : content_(std::move(other.content_)) {
+  other.content_ = std::monostate();
+}
+
+wmValue& wmValue::operator=(const wmValue& other) {
+  wmValue copy(other);
+  return *this = std::move(copy);
+}
+
+wmValue& wmValue::operator=(wmValue&& other) noexcept {
+  Content taken = std::move(other.content_);
+  other.content_ = std::monostate();
+  content_ = std::move(taken);
+  return *this;
+}
+
 wmValue::Content wmValue::MakeUnsigned(std::uint64_t integer) {
   if (integer <= static_cast<std::uint64_t>(
                      std::numeric_limits<std::int64_t>::max())) {

@@ -81,6 +81,14 @@ class wmValue {
                                         !std::is_same_v<Integer, bool>>>
   wmValue(Integer integer) : content_(MakeInteger(integer)) {}
 
+  // A moved-from value is null. Assigning a value's own descendant to it,
+  // by copy or by move, is safe: the old content goes last.
+  wmValue(const wmValue& other) = default;
+  wmValue(wmValue&& other) noexcept;
+  wmValue& operator=(const wmValue& other);
+  wmValue& operator=(wmValue&& other) noexcept;
+  ~wmValue() = default;
+
   Value_type type() const;
   bool is_null() const { return type() == null_type; }
   // True for an integer held as unsigned, i.e. above the signed range.

@@ -6,6 +6,9 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "json_test_support.h"
 
 namespace browser_extensions {
 namespace {
@@ -47,6 +50,18 @@ TEST(JsonValueTest, ObjectNamesSortByUnsignedCodeUnitWithPrefixFirst) {
   std::wstring order;
   for (const auto& member : object) order += member.first + L"|";
   EXPECT_EQ(order, L"Z|a|ab|payload|requestID|tabID|type|\x7F|\xD83D\xDE00|\xFFFD|");
+}
+
+TEST(JsonValueTest, AssigningADescendantToItsAncestorIsSafe) {
+  wmValue value = messages_test::ReadText(L"[[1,{\"a\":[2]}],3]");
+  value = value.get_array()[0];
+  value = std::move(value.get_array()[1]);
+  EXPECT_EQ(write(value), L"{\"a\":[2]}");
+  value = value.get_obj().at(L"a").get_array()[0];
+  EXPECT_EQ(value, wmValue(2));
+
+  wmValue moved = std::move(value);
+  EXPECT_TRUE(value.is_null());
 }
 
 }  // namespace
