@@ -55,6 +55,11 @@ def start_host(runner, tmp_path):
     yield start
     for host in hosts:
         host.kill()
+        # Shown by pytest only when the test failed.
+        print(f"--- {host.work_dir.name}: exit status {host.exit_status}")
+        print("debug lines:", *(f"  {line}" for line in host.debug.items()), sep="\n")
+        print("stderr:", *(f"  {line}" for line in host.stderr.items()[-30:]), sep="\n")
+    assert not [error for host in hosts for error in host.thread_errors]
 
 
 @pytest.fixture

@@ -19,7 +19,7 @@ def relayed_texts(host):
 
 
 def test_bridge_is_set_up_with_the_host_callback_and_names(host):
-    host.wait_for_debug_line(READY)
+    host.bridge_calls.wait_for(lambda call: call.fn == "CreateThreadBroker")
     assert host.end() == 0
     calls = [(call.fn, call.args) for call in host.bridge_calls.items()]
     assert calls == [("GetInstance", ("callback",)),

@@ -60,7 +60,9 @@ class HostProcess:
         self.stderr = collector("stderr")
 
         self.process = None
-        self.stream_errors = []
+        self.exit_status = None
+        self.stream_errors = []  # frames the host sent that couldn't be read
+        self.thread_errors = []  # failures of the harness's own threads (a write to a dead host)
         self._write_lock = threading.Lock()
         self._threads = []
         self._records = []
@@ -107,9 +109,10 @@ class HostProcess:
 
     def wait_exit(self, timeout: float = None) -> int:
         """Waits for the host to end, then for every reader to finish; the exit status."""
-        status = self.process.wait(timeout or self.runner.timeout)
+        unix_status = self.process.wait(timeout or self.runner.timeout)
         self._stop_readers()
-        return status
+        self.exit_status = self.runner.exit_status(unix_status, self.stderr.items())
+        return self.exit_status
 
     def end(self, timeout: float = None) -> int:
         self.close_input()
@@ -122,6 +125,7 @@ class HostProcess:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        self.close_input()  # a host started by a launcher ends at end of input
         self._stop_readers()
 
     def _stop_readers(self) -> None:
@@ -169,7 +173,12 @@ class HostProcess:
     # Readers.
 
     def _spawn(self, target, name) -> threading.Thread:
-        thread = threading.Thread(target=target, name=name, daemon=True)
+        def run():
+            try:
+                target()
+            except Exception as error:  # kept for the test to see, not lost in a thread
+                self.thread_errors.append(error)
+        thread = threading.Thread(target=run, name=name, daemon=True)
         self._threads.append(thread)
         thread.start()
         return thread

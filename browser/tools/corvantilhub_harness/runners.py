@@ -13,6 +13,7 @@ from .debug_lines import DebugSocketListener, parse_wine_debug_line
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 WINE_PREFIX_SETUP_SECONDS = 300
+EXIT_STATUS_MARK = "corvantilhub-exit-status "
 
 # Settings of the stand-ins and loader paths that must not leak into a run.
 _FOREIGN_VARIABLES = ("HARROWMERE_", "TOLLGATELINK_", "LD_LIBRARY_PATH", "LD_PRELOAD",
@@ -59,6 +60,9 @@ class NativeRunner:
     def parse_stderr_line(self, line: str):
         return None
 
+    def exit_status(self, unix_status: int, stderr_lines: list) -> int:
+        return unix_status
+
     def close(self) -> None:
         pass
 
@@ -90,7 +94,23 @@ class WineRunner:
                        timeout=WINE_PREFIX_SETUP_SECONDS)
 
     def command(self, executable: Path) -> list:
-        return [WINE, str(executable)]
+        """Runs the host under cmd, which reports its exit status on stderr.
+
+        Wine's server kills a process with SIGKILL when it takes more than a
+        moment to end after its last thread, as a busy host on a loaded machine
+        may; its Unix status then says nothing. A Windows parent sees the
+        status the host returned, as the browser would.
+        """
+        host = self.host_path(executable)
+        if " " in host:
+            raise ValueError(f"cmd would split the host path {host!r}")
+        return [WINE, "cmd", "/v:on", "/c", f"{host} & echo {EXIT_STATUS_MARK}!errorlevel! 1>&2"]
+
+    def exit_status(self, unix_status: int, stderr_lines: list) -> int:
+        for line in stderr_lines:
+            if line.startswith(EXIT_STATUS_MARK):
+                return int(line[len(EXIT_STATUS_MARK):])
+        return unix_status
 
     def environment(self, private_dir: Path) -> dict:
         env = dict(self._wine_env)

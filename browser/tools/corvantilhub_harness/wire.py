@@ -69,11 +69,20 @@ def read_exactly(stream, count: int) -> bytes:
     return b"".join(chunks)
 
 
+class CutFrame(EOFError):
+    """The stream ended inside a frame."""
+
+    def __init__(self, announced: int, received: int):
+        super().__init__(f"stream ended after {received} of {announced} body bytes")
+        self.announced = announced
+        self.received = received
+
+
 def read_outbound_frame(stream):
     """The next frame on `stream`, or None at a clean end of the stream.
 
-    A stream that ends inside a frame raises EOFError: the host writes each
-    frame whole, so a cut frame is a fault worth seeing.
+    A stream that ends inside a frame raises CutFrame (EOFError for a cut
+    length): worth seeing, since the host writes each frame whole.
     """
     header = read_exactly(stream, LENGTH.size)
     if not header:
@@ -85,5 +94,5 @@ def read_outbound_frame(stream):
         raise ValueError(f"negative frame length {length}")
     body = read_exactly(stream, length)
     if len(body) < length:
-        raise EOFError(f"stream ended after {len(body)} of {length} body bytes")
+        raise CutFrame(length, len(body))
     return OutboundFrame(body)
