@@ -78,8 +78,14 @@ class DebugSocketListener:
 
 
 _WINE_DEBUG_LINE = re.compile(r'^[0-9a-f]+:warn:seh:dispatch_exception "(.*)"(\.\.\.)?$')
+# OutputDebugStringW also logs its text once more on the way to the A call.
+_WINE_DEBUG_ECHO = re.compile(r'^[0-9a-f]+:warn:seh:OutputDebugStringA "')
 _WINE_ESCAPE = re.compile(r'\\(x[0-9a-fA-F]{2}|.)')
 _WINE_SIMPLE_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+
+
+def is_wine_debug_echo(stderr_line: str) -> bool:
+    return _WINE_DEBUG_ECHO.match(stderr_line) is not None
 
 
 def parse_wine_debug_line(stderr_line: str):

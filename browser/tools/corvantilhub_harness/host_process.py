@@ -199,7 +199,7 @@ class HostProcess:
             parsed = self.runner.parse_stderr_line(line)
             if parsed is not None:
                 self.debug.add(parsed)
-            else:
+            elif not self.runner.is_stderr_noise(line):
                 self.stderr.add(line)
 
     def _catch_up_records(self) -> None:

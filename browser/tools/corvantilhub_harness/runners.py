@@ -8,7 +8,7 @@ import os
 import subprocess
 from pathlib import Path
 
-from .debug_lines import DebugSocketListener, parse_wine_debug_line
+from .debug_lines import DebugSocketListener, is_wine_debug_echo, parse_wine_debug_line
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
@@ -58,7 +58,11 @@ class NativeRunner:
         return DebugSocketListener(Path(env["XDG_RUNTIME_DIR"]), sink)
 
     def parse_stderr_line(self, line: str):
+        """A DebugLine when the stderr line carries one, else None."""
         return None
+
+    def is_stderr_noise(self, line: str) -> bool:
+        return False
 
     def exit_status(self, unix_status: int, stderr_lines: list) -> int:
         return unix_status
@@ -126,6 +130,9 @@ class WineRunner:
 
     def parse_stderr_line(self, line: str):
         return parse_wine_debug_line(line)
+
+    def is_stderr_noise(self, line: str) -> bool:
+        return is_wine_debug_echo(line)
 
     def close(self) -> None:
         """Ends this prefix's server and whatever still runs in the prefix."""
