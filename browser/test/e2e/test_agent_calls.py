@@ -79,8 +79,8 @@ def test_saved_password_stays_out_of_debug_output_and_agent_log(start_host):
     host.send(envelope("saveCredentials", {"host": "vault.test", "username": "ann",
                                            "password": password}))
     host.send(envelope("basicAuthentication", {"host": "vault.test"}))
-    host.frames.wait_for(lambda f: password in f.text, host.runner.timeout,
-                         "the agent's basic-authentication answer")
+    host.frames.wait_for(lambda f: password in f.text,
+                         what="the agent's basic-authentication answer")
     host.send(envelope("log", {"message": "after saving", "level": 2}))
     host.send({"tabID": "1", "note": "typeless"})
     assert host.end() == 0

@@ -13,11 +13,13 @@ class Collector:
     """Items in arrival order, each with the monotonic time it arrived.
 
     `on_item` (optional) is called with every new item on the adding thread,
-    which lets the simulator print as things happen.
+    which lets the simulator print as things happen. `timeout` is the
+    deadline of waits that don't name their own.
     """
 
-    def __init__(self, name: str, on_item=None):
+    def __init__(self, name: str, on_item=None, timeout: float = DEFAULT_TIMEOUT_SECONDS):
         self.name = name
+        self.timeout = timeout
         self._on_item = on_item
         self._items = []
         self._changed = threading.Condition()
@@ -51,12 +53,13 @@ class Collector:
         with self._changed:
             return list(self._items)
 
-    def wait_until(self, condition, timeout=DEFAULT_TIMEOUT_SECONDS, what="condition"):
+    def wait_until(self, condition, timeout=None, what="condition"):
         """Waits until `condition(items)` is truthy and returns its value.
 
         Gives up at the deadline, or once the source has closed and the
         condition still fails on everything that arrived.
         """
+        timeout = timeout or self.timeout
         deadline = time.monotonic() + timeout
         with self._changed:
             while True:
@@ -71,8 +74,7 @@ class Collector:
         raise WaitTimeout(f"{self.name}: waited for {what}; {reason}. Got:\n"
                           + describe(self.items()))
 
-    def wait_for(self, predicate, timeout=DEFAULT_TIMEOUT_SECONDS, what="a matching item",
-                 since=0):
+    def wait_for(self, predicate, timeout=None, what="a matching item", since=0):
         """The first item from position `since` on that satisfies `predicate`,
         waiting for it if needed."""
         def first_match(items):
@@ -83,8 +85,7 @@ class Collector:
         with self._changed:
             return len(self._items)
 
-    def wait_for_count(self, count, predicate=lambda _: True,
-                       timeout=DEFAULT_TIMEOUT_SECONDS, what="items"):
+    def wait_for_count(self, count, predicate=lambda _: True, timeout=None, what="items"):
         """The first `count` items that satisfy `predicate`."""
         def enough(items):
             matches = [item for item in items if predicate(item)]

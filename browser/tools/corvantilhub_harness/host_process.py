@@ -51,7 +51,7 @@ class HostProcess:
 
         def collector(name):
             notify = (lambda item: on_event(name, item)) if on_event else None
-            return Collector(name, notify)
+            return Collector(name, notify, runner.timeout)
         self.sent = collector("ext → host")
         self.frames = collector("host → ext")
         self.debug = collector("debug")
@@ -214,12 +214,11 @@ class HostProcess:
         return [line.text for line in self.debug.items()]
 
     def wait_for_debug_line(self, text: str, timeout: float = None):
-        return self.debug.wait_for(lambda line: line.matches(text),
-                                   timeout or self.runner.timeout, repr(text))
+        return self.debug.wait_for(lambda line: line.matches(text), timeout, repr(text))
 
     def wait_for_agent_call(self, fn: str, predicate=lambda call: True, timeout: float = None):
         return self.agent_calls.wait_for(lambda call: call.fn == fn and predicate(call),
-                                         timeout or self.runner.timeout, f"a {fn} call")
+                                         timeout, f"a {fn} call")
 
     def agent_calls_named(self, fn: str) -> list:
         return [call for call in self.agent_calls.items() if call.fn == fn]
