@@ -1,8 +1,11 @@
 """How the host reads its input: lengths, bodies, the end of input, and
 which frames go on to the designer."""
+import os
+import subprocess
+
 import pytest
 
-from corvantilhub_harness.collector import appear_in_order
+from corvantilhub_harness.collector import Collector, appear_in_order
 from corvantilhub_harness.wire import LENGTH, MAX_INBOUND_BODY_BYTES, encode_message, envelope, frame
 
 
@@ -22,6 +25,23 @@ def test_empty_input_activates_and_exits_zero(host):
     assert host.end() == 0
     assert appear_in_order(host.debug_texts(), ["Corvantilhub Activated", "Going to exit"])
     assert host.frames.items() == []
+
+
+def test_host_without_standard_input_ends_at_once_with_minus_one(runner, tmp_path, native_only):
+    native_only("a closed descriptor 0 still gives a Wine program a usable, empty standard input")
+    env = runner.environment(tmp_path)
+    debug = Collector("debug")
+    listener = runner.start_debug_source(env, debug.add)
+    try:
+        result = subprocess.run(runner.command(runner.bin_dir / runner.executable_name),
+                                env=env, preexec_fn=lambda: os.close(0), capture_output=True,
+                                timeout=runner.timeout)
+    finally:
+        listener.stop()
+    assert result.returncode == 255  # -1
+    assert result.stderr.startswith(b"Cannot set binary mode: ")
+    # Nothing was started: no watcher, no bridge thread, no read loop.
+    assert [line.text for line in debug.items()] == ["Set binary mode failed"]
 
 
 @pytest.mark.parametrize("skipped_length", [b"\x00\x00\x00\x00", b"\xff\xff\xff\xff",
