@@ -61,6 +61,7 @@ class HostProcess:
 
         self.process = None
         self.exit_status = None
+        self._reported_exit_status = None  # by a launcher, where the process's own can't tell
         self.stream_errors = []  # frames the host sent that couldn't be read
         self.thread_errors = []  # failures of the harness's own threads (a write to a dead host)
         self._write_lock = threading.Lock()
@@ -111,7 +112,8 @@ class HostProcess:
         """Waits for the host to end, then for every reader to finish; the exit status."""
         unix_status = self.process.wait(timeout or self.runner.timeout)
         self._stop_readers()
-        self.exit_status = self.runner.exit_status(unix_status, self.stderr.items())
+        reported = self._reported_exit_status
+        self.exit_status = reported if reported is not None else unix_status
         return self.exit_status
 
     def end(self, timeout: float = None) -> int:
@@ -197,8 +199,11 @@ class HostProcess:
         for raw in iter(self.process.stderr.readline, b""):
             line = raw.decode("utf-8", "replace").rstrip("\r\n")
             parsed = self.runner.parse_stderr_line(line)
+            status = self.runner.reported_exit_status(line)
             if parsed is not None:
                 self.debug.add(parsed)
+            elif status is not None:
+                self._reported_exit_status = status
             elif not self.runner.is_stderr_noise(line):
                 self.stderr.add(line)
 

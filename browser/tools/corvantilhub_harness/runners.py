@@ -64,8 +64,8 @@ class NativeRunner:
     def is_stderr_noise(self, line: str) -> bool:
         return False
 
-    def exit_status(self, unix_status: int, stderr_lines: list) -> int:
-        return unix_status
+    def reported_exit_status(self, line: str):
+        return None  # the process's own status is the host's
 
     def close(self) -> None:
         pass
@@ -110,11 +110,11 @@ class WineRunner:
             raise ValueError(f"cmd would split the host path {host!r}")
         return [WINE, "cmd", "/v:on", "/c", f"{host} & echo {EXIT_STATUS_MARK}!errorlevel! 1>&2"]
 
-    def exit_status(self, unix_status: int, stderr_lines: list) -> int:
-        for line in stderr_lines:
-            if line.startswith(EXIT_STATUS_MARK):
-                return int(line[len(EXIT_STATUS_MARK):])
-        return unix_status
+    def reported_exit_status(self, line: str):
+        """The host's exit status when this stderr line reports it, else None."""
+        if line.startswith(EXIT_STATUS_MARK):
+            return int(line[len(EXIT_STATUS_MARK):])
+        return None
 
     def environment(self, private_dir: Path) -> dict:
         env = dict(self._wine_env)
