@@ -3,6 +3,7 @@ log-level report, as the extension receives them."""
 import re
 
 import pytest
+
 from corvantilhub_harness.host_process import StandinSettings
 from corvantilhub_harness.wire import MAX_OUTBOUND_BODY_BYTES, CutFrame, envelope
 
@@ -28,7 +29,7 @@ def test_answers_reach_the_extension_unwrapped_byte_for_byte(start_host):
                            {"text": "from another thread", "delayMs": 200}],
         basic_auth=[{"text": [0x61, 0xD800, 0x62]},  # an unpaired surrogate
                     {"text": [0x61, 0x0000, 0x62]},  # text ends at a NUL
-                    {"text": ""}])))
+                    {"text": ""}])))  # arrives empty, not in its protected form
     host.send(page_loaded())
     host.send(envelope("basicAuthentication", {"host": "h.test"}))
     frames = host.frames.wait_for_count(5, what="agent answers")
