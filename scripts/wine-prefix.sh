@@ -10,8 +10,9 @@ source "$(dirname "$0")/wine-env.sh"
 
 stop_server() {
   # -k ends only the server (and programs) of this WINEPREFIX.
-  [ -d "$WINEPREFIX" ] && "$WINESERVER" -k 2>/dev/null || true
-  [ -d "$WINEPREFIX" ] && timeout 60 "$WINESERVER" -w 2>/dev/null || true
+  [ -d "$WINEPREFIX" ] || return 0
+  "$WINESERVER" -k 2>/dev/null || true
+  timeout 60 "$WINESERVER" -w 2>/dev/null || true
 }
 
 case "${1:-}" in
@@ -19,12 +20,8 @@ case "${1:-}" in
     stop_server
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    "$WINESERVER" -p
-    # The first start of a prefix sets it up, which takes some seconds.
-    if ! timeout 300 "$WINE" wineboot -i >/dev/null 2>&1; then
-      echo "could not set up the Wine prefix $WINEPREFIX" >&2
-      exit 1
-    fi
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    wine_ready || { echo "could not set up the Wine prefix $WINEPREFIX" >&2; exit 1; }
     ;;
   stop)
     stop_server

@@ -7,8 +7,10 @@ import subprocess
 
 import pytest
 
-OBJDUMP = "x86_64-w64-mingw32-objdump"
-WINE = "/usr/lib/wine/wine64"
+REPO_ROOT = pathlib.Path(__file__).resolve().parents[3]
+# Runs a Windows program under Wine in a prefix that is set up and whose
+# server is up, so the program's output ends when the program does.
+WINE_RUN = REPO_ROOT / "scripts" / "wine-run.sh"
 
 
 def pytest_addoption(parser):
@@ -37,8 +39,7 @@ def installed(build_dir, tmp_path_factory):
 def wine_env(build_dir):
     env = dict(os.environ)
     env.setdefault("WINEPREFIX", str(build_dir / "wineprefix"))
-    env.update(WINEARCH="win64", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    env.pop("DISPLAY", None)
+    env["WINEDEBUG"] = "-all"
     return env
 
 

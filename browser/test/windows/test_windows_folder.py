@@ -6,7 +6,7 @@ import xml.etree.ElementTree as ET
 
 import pytest
 
-from conftest import WINE
+from conftest import WINE_RUN
 from pe_file import PeFile, RT_MANIFEST
 
 HOST = "Corvantilhub.exe"
@@ -40,7 +40,7 @@ def foreign_imports(pe_file, allowed_beside=()):
 
 
 def run_host(folder, env, stdin=b""):
-    return subprocess.run([WINE, str(folder / HOST)], input=stdin, capture_output=True,
+    return subprocess.run([str(WINE_RUN), str(folder / HOST)], input=stdin, capture_output=True,
                           cwd=folder, env=env, timeout=300)
 
 
