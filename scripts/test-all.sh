@@ -48,7 +48,7 @@ run_pytest() {  # name, then pytest arguments
   local rc=$?
   # 5: nothing collected, which the summary shows as an empty suite.
   if [ $rc -ne 0 ] && [ $rc -ne 5 ]; then tail -n 80 "build/$name.pytest.log"; failed=1; fi
-  [ $rc -eq 124 ] && echo "TIMED OUT: $name" >> "$reports/errors.txt"
+  if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then echo "TIMED OUT: $name" >> "$reports/errors.txt"; fi
   tail -n 1 "build/$name.pytest.log"
 }
 
