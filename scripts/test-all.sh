@@ -36,7 +36,10 @@ run_ctest() {  # preset
   # its own limit.
   timed "unit $preset" timeout --kill-after=30 3000 \
       ctest --preset "$preset" -j2 --timeout 600 --output-junit "$PWD/$reports/unit-$preset.xml" \
-      > "build/$preset.ctest.log" 2>&1 || { tail -n 80 "build/$preset.ctest.log"; failed=1; }
+      > "build/$preset.ctest.log" 2>&1
+  local rc=$?
+  if [ $rc -ne 0 ]; then tail -n 80 "build/$preset.ctest.log"; failed=1; fi
+  if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then echo "TIMED OUT: unit $preset" >> "$reports/errors.txt"; fi
   tail -n 3 "build/$preset.ctest.log"
 }
 
