@@ -3,7 +3,7 @@
 # that are not installed yet. Sets: native, windows, all.
 set -euo pipefail
 
-native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev
+native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
         googletest nlohmann-json3-dev python3 python3-pytest)
 windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
 browser=(chromium)
