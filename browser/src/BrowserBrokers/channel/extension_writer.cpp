@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <thread>
 
 #include "channel/extension_output.h"
 #include "channel/json_string_escape.h"
@@ -76,4 +77,13 @@ void WriteProtectedExtensionMessage(const std::wstring& protectedText) {
 
 void OnDesignerText(const std::wstring& /*first*/, const std::wstring& second) {
   WriteExtensionMessage(second);
+}
+
+bool CloseExtensionOutput(std::chrono::milliseconds patience) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  while (!OutputMutex().try_lock()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;  // never unlocked: the process is ending
 }

@@ -9,6 +9,7 @@
 // entry point returns; frames never interleave.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -33,3 +34,9 @@ void WriteProtectedExtensionMessage(const std::wstring& protectedText);
 // The function the designer bridge calls with the designer's text for the
 // extension; the first argument carries nothing the host uses.
 void OnDesignerText(const std::wstring& first, const std::wstring& second);
+
+// Called by the entry point as the process ends: waits up to `patience` for
+// the frame being written to finish, then keeps the lock for good, so the
+// exit can't cut a frame in half and no new frame starts. Returns false when
+// a writer still held the lock after `patience` (one stuck on a full pipe).
+bool CloseExtensionOutput(std::chrono::milliseconds patience);

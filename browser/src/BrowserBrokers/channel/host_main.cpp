@@ -1,6 +1,7 @@
 // The host's entry point: prepares the standard streams, starts the
 // handler, the designer bridge thread and the log-level watcher, and serves
 // the extension until its input ends.
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -17,6 +18,8 @@
 namespace {
 
 using browser_extensions::CMessageHandler;
+
+constexpr std::chrono::milliseconds kExitWritePatience{1000};
 
 // The host runs on without the designer when its thread can't be had.
 void StartDesignerBridgeThread() {
@@ -50,5 +53,8 @@ int HostMain() {
   platform::OutputDebugLineW(L"Going to exit");
   // Stops the watcher; nothing is joined.
   handler.reset();
+  // Agent, watcher and designer threads may still be writing; let the frame
+  // under way finish so the exit never leaves half a frame behind.
+  CloseExtensionOutput(kExitWritePatience);
   return 0;
 }
