@@ -1,5 +1,7 @@
 #include "channel/text_conversion.h"
 
+#include <algorithm>
+
 #include "platform/text_codec.h"
 
 namespace {
@@ -20,6 +22,7 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 // ending between the two halves of a surrogate pair.
 std::size_t WidePieceLength(const std::wstring& text, std::size_t start,
                             std::size_t maxUnits) {
+  maxUnits = std::max<std::size_t>(maxUnits, 2);  // room for a pair
   std::size_t length = text.size() - start;
   if (length <= maxUnits) return length;
   length = maxUnits;
@@ -33,6 +36,7 @@ std::size_t WidePieceLength(const std::wstring& text, std::size_t start,
 // without the cut.
 std::size_t Utf8PieceLength(const std::string& bytes, std::size_t start,
                             std::size_t maxBytes) {
+  maxBytes = std::max<std::size_t>(maxBytes, 4);  // room for a sequence
   std::size_t length = bytes.size() - start;
   if (length <= maxBytes) return length;
   length = maxBytes;

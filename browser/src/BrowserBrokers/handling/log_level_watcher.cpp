@@ -10,7 +10,6 @@
 namespace browser_extensions {
 namespace {
 
-constexpr int kHostLogLevel = 3;
 constexpr int kInitiallyReportedLevel = 1;
 
 void ReportLogLevel(const WatcherState& state, CUpdateLogLevelMessage& update,

@@ -14,6 +14,10 @@ namespace browser_extensions {
 
 inline constexpr std::chrono::milliseconds kLogLevelPollInterval{300000};
 
+// The agent-log level of the host's own lines (untyped messages, level
+// updates).
+inline constexpr int kHostLogLevel = 3;
+
 // The part of a handler that its watcher uses. The handler and the watcher
 // thread share ownership, so the watcher never reaches into a destroyed
 // handler: whichever lets go last frees it.

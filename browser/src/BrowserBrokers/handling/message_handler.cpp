@@ -12,8 +12,6 @@
 namespace browser_extensions {
 namespace {
 
-constexpr int kHostLogLevel = 3;
-
 // A message without a type can't be routed; it is reported, not dropped
 // silently, so a misbehaving extension shows up in the agent's log.
 void ReportUntypedMessage(const std::wstring& text) {

@@ -53,12 +53,13 @@ std::wstring ReportFailure(const wchar_t* operation, uint32_t errorCode,
 // Runs one service call over the UTF-16LE bytes of `text` with the entropy.
 // Returns false when the text is too long for the service (which is then
 // not called) or the service fails; otherwise `output` holds a copy of the
-// bytes the service returned. `errorCode` is the thread's last-error code
-// read right after the attempt (a leftover value if there was none).
+// bytes the service returned. On failure `errorCode` is the thread's
+// last-error code read right after the call, or 87 (invalid parameter) for a
+// text the service can't take.
 bool CallService(ServiceCall call, const std::wstring& text,
                  SecureBytes& output, uint32_t& errorCode) {
   if (text.size() > kMaxServiceUnits) {
-    errorCode = platform::LastErrorCode();
+    errorCode = platform::kErrorInvalidParameter;
     return false;
   }
   SecureBytes input;
@@ -76,7 +77,6 @@ bool CallService(ServiceCall call, const std::wstring& text,
     errorCode = platform::LastErrorCode();
     return false;
   }
-  errorCode = platform::LastErrorCode();
   LocalBlobGuard guard(blob);
   output.Append(guard.data(), guard.size());
   return true;
@@ -88,9 +88,11 @@ std::wstring ProtectData(const std::wstring& text) {
   SecureBytes sealed;
   uint32_t errorCode = 0;
   // A service that claims success without a blob has produced nothing to
-  // carry, which is treated like a failure.
+  // carry, and a blob of odd length can't be carried whole in text (its last
+  // byte would be lost and it would never open): both count as failures, so
+  // the text travels plain instead.
   if (!CallService(&platform::ProtectBytes, text, sealed, errorCode) ||
-      sealed.empty()) {
+      sealed.empty() || sealed.size() % 2 != 0) {
     return ReportFailure(L"ProtectData", errorCode, text);
   }
   return PackIntoText(sealed.data(), sealed.size());
