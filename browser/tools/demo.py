@@ -37,7 +37,8 @@ class Step:
 
 
 STEPS = [
-    Step("The sign-in page finishes loading; the agent answers from a thread of its own",
+    Step("The sign-in page finishes loading; the agent, knowing no credentials for it yet,\n"
+         "   answers from a thread of its own with an empty form to fill",
          envelope("documentComplete", {"url": f"https://{SITE}/login?next=%2Fhome",
                                        "bTopLvlDoc": "true"}, TAB),
          agent_call="OnDocumentComplete", answer_type="fillForm"),
@@ -48,6 +49,10 @@ STEPS = [
     Step("The same site asks for basic authentication; the agent answers with what to fill",
          envelope("basicAuthentication", {"host": SITE}, TAB),
          agent_call="OnBasicAuthRequired", answer_type="basicAuthCredentials"),
+    Step("The user comes back to the sign-in page; now the agent fills in what was saved",
+         envelope("documentComplete", {"url": f"https://{SITE}/login",
+                                       "bTopLvlDoc": "true"}, TAB),
+         agent_call="OnDocumentComplete", answer_type="fillForm"),
     Step("A sign-on trigger fires with the values it collected",
          envelope("triggerFired", {"triggerId": "welcome-banner", "values": [
              {"signature": "title", "value": "Welcome, Ann"},
