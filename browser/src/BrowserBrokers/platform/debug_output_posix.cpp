@@ -10,7 +10,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -104,14 +103,7 @@ void SendLine(const char* data, size_t size) {
 void OutputDebugLineW(const std::wstring& line) {
   // The Windows call sees the text up to its first NUL. Every unit gives at
   // least one byte, so units beyond the byte limit can't reach the socket.
-  size_t units = std::min(line.find(L'\0'), line.size());
-  units = std::min(units, kMaxLineBytes + 1);
-  std::string utf8;
-  if (units > 0) {
-    int length = static_cast<int>(units);
-    utf8.resize(Utf16ToUtf8(line.data(), length, nullptr, 0));
-    if (!utf8.empty()) Utf16ToUtf8(line.data(), length, &utf8[0], static_cast<int>(utf8.size()));
-  }
+  const std::string utf8 = TerminatedTextAsUtf8(line, kMaxLineBytes + 1);
   SendLine(utf8.data(), utf8.size());
 }
 

@@ -11,7 +11,6 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include <algorithm>
 
 #include "platform/last_error.h"
 #include "platform/text_codec.h"
@@ -20,16 +19,6 @@ namespace platform {
 namespace {
 
 constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL;
-
-std::string NarrowName(const std::wstring& wide) {
-  size_t units = std::min(wide.find(L'\0'), wide.size());
-  if (units == 0) return {};
-  int length = static_cast<int>(units);
-  std::string narrow(Utf16ToUtf8(wide.data(), length, nullptr, 0), '\0');
-  if (!narrow.empty())
-    Utf16ToUtf8(wide.data(), length, &narrow[0], static_cast<int>(narrow.size()));
-  return narrow;
-}
 
 std::string PosixFileName(const std::string& name) {
   size_t fileStart = name.rfind('/') + 1;  // 0 when there is no folder
@@ -54,7 +43,7 @@ std::string ExecutableFolder() {
 }  // namespace
 
 LibraryHandle LoadLibraryByName(const std::wstring& dllName) {
-  std::string file = PosixFileName(NarrowName(dllName));
+  std::string file = PosixFileName(TerminatedTextAsUtf8(dllName));
   void* library = nullptr;
   if (!file.empty() && file.find('/') == std::string::npos) {
     std::string folder = ExecutableFolder();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace platform {
 
@@ -19,5 +20,10 @@ int Utf16ToUtf8(const wchar_t* source, int sourceLength, char* destination,
                 int capacity);
 int Utf8ToUtf16(const char* source, int sourceLength, wchar_t* destination,
                 int capacity);
+
+// The text as a Windows call taking a zero-terminated wide string sees it
+// (up to its first NUL), and at most `maxUnits` units of it, as UTF-8.
+std::string TerminatedTextAsUtf8(const std::wstring& text,
+                                 std::size_t maxUnits = std::wstring::npos);
 
 }  // namespace platform
