@@ -14,13 +14,16 @@ import signal
 import socket
 import struct
 import subprocess
+import sys
 import threading
 import time
 from dataclasses import dataclass
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+from corvantilhub_harness.debug_lines import DebugSocketListener  # noqa: E402
+
 EXTENSION_DIR = Path(__file__).resolve().parent / "extension"
-DEBUG_SOCKET_NAME = "corvantilhub-debug.sock"
 POLL_SECONDS = 0.05
 
 CHROMIUM_FLAGS = [
@@ -57,42 +60,23 @@ def read_record(path: Path) -> list:
 
 
 class DebugLineListener:
-    """Receives the host's debug lines, one datagram each, on a thread of its own
-    (the socket queue is short, so it must be drained promptly)."""
+    """The host's debug lines, as texts, from the shared debug-socket listener."""
 
     def __init__(self, runtime_dir: Path):
-        self._path = runtime_dir / DEBUG_SOCKET_NAME
-        self._socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
-        self._socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 22)
-        self._socket.bind(str(self._path))
-        os.chmod(self._path, 0o600)
         self._lines = []
         self._lock = threading.Lock()
-        self._stopping = threading.Event()
-        self._thread = threading.Thread(target=self._receive, name="debug-lines", daemon=True)
-        self._thread.start()
+        self._listener = DebugSocketListener(runtime_dir, self._add)
 
-    def _receive(self):
-        while True:
-            try:
-                datagram = self._socket.recv(1 << 17)
-            except OSError:
-                return
-            if self._stopping.is_set() and not datagram:
-                return  # woken by stop()
-            with self._lock:
-                self._lines.append(datagram.decode("utf-8", "replace"))
+    def _add(self, line) -> None:
+        with self._lock:
+            self._lines.append(line.text)
 
     def lines(self) -> list:
         with self._lock:
             return list(self._lines)
 
     def stop(self) -> list:
-        self._stopping.set()
-        self._socket.shutdown(socket.SHUT_RDWR)
-        self._socket.close()
-        self._thread.join(timeout=10)
-        self._path.unlink(missing_ok=True)
+        self._listener.stop()
         return self.lines()
 
 
