@@ -8,9 +8,15 @@ const char kUsage[] =
     "usage: corvantilhub-register register --browser LIST --extension ID "
     "[options]\n"
     "       corvantilhub-register unregister [--browser LIST] [options]\n"
+    "       corvantilhub-register check [--browser LIST] [--extension ID]\n"
+    "                             [--name NAME] [--system|--user]\n"
+    "                             [--user-data-dir DIR] [--json]\n"
     "\n"
     "Writes (or removes) the native-messaging manifest through which a\n"
-    "browser starts the Corvantilhub host for the given extensions.\n"
+    "browser starts the Corvantilhub host for the given extensions. check\n"
+    "finds the manifest as each browser does, checks it, starts the host\n"
+    "as the browser would and says what to fix (exit status 0: all fine,\n"
+    "1: a browser can't start the host, 2: a bad command line).\n"
     "\n"
     "  --browser LIST       chromium, chrome, edge, firefox or all, several\n"
     "                       separated by commas (unregister: default all)\n"
@@ -24,10 +30,13 @@ const char kUsage[] =
     "  --name NAME          the host name that extensions connect to\n"
     "                       (default: com.corvantilhub.host)\n"
     "  --system             for all users instead of the current user\n"
+    "                       (check: look only where all users' hosts are)\n"
+    "  --user               the current user (check: look only there)\n"
     "  --user-data-dir DIR  only for the Chromium-family profile folder DIR\n"
     "                       (as given to the browser's --user-data-dir; Linux)\n"
     "  --manifest-dir DIR   put the manifest file into DIR\n"
     "  --dry-run            print what would be done and change nothing\n"
+    "  --json               check: print the findings as JSON\n"
     "  --help               print this text\n";
 
 namespace {
@@ -101,12 +110,45 @@ bool CheckRegisterOptions(const Options& options, std::string* error) {
   return true;
 }
 
+// check looks at what is registered: it names no host and writes nothing.
+// With --user-data-dir it looks at one Chromium-family profile, so the
+// browsers default to that family.
+bool CheckCheckOptions(Options* options, std::string* error) {
+  if (!options->hostPath.empty() || !options->manifestDir.empty() ||
+      options->dryRun) {
+    *error = "check takes neither --host, --manifest-dir nor --dry-run";
+    return false;
+  }
+  for (const std::string& id : options->extensionIds) {
+    if (!IsChromiumExtensionId(id) && !IsFirefoxAddonId(id)) {
+      *error = "'" + id + "' is neither a Chromium extension ID (32 letters "
+               "a-p) nor a Firefox add-on ID";
+      return false;
+    }
+  }
+  const bool profileOnly = !options->userDataDir.empty();
+  if (options->browsers.empty()) {
+    for (Browser browser : kAllBrowsers) {
+      if (!profileOnly || IsChromiumFamily(browser)) {
+        options->browsers.push_back(browser);
+      }
+    }
+  }
+  for (Browser browser : options->browsers) {
+    if (profileOnly && !IsChromiumFamily(browser)) {
+      *error = "firefox has no --user-data-dir; leave it out of --browser";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& arguments,
                       Options* options, std::string* error) {
   if (arguments.empty()) {
-    *error = "missing command: register or unregister";
+    *error = "missing command: register, unregister or check";
     return false;
   }
   for (size_t i = 0; i < arguments.size(); ++i) {
@@ -125,8 +167,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments,
       options->command = Command::kRegister;
     } else if (i == 0 && argument == "unregister") {
       options->command = Command::kUnregister;
+    } else if (i == 0 && argument == "check") {
+      options->command = Command::kCheck;
     } else if (i == 0) {
-      *error = "unknown command '" + argument + "': register or unregister";
+      *error = "unknown command '" + argument +
+               "': register, unregister or check";
       return false;
     } else if (option == "--browser") {
       if (!needsValue() || !ParseBrowsers(value, &options->browsers, error)) {
@@ -147,10 +192,17 @@ bool ParseCommandLine(const std::vector<std::string>& arguments,
     } else if (option == "--manifest-dir") {
       if (!needsValue()) return false;
       options->manifestDir = value;
-    } else if (argument == "--system") {
-      options->scope = Scope::kSystem;
+    } else if (argument == "--system" || argument == "--user") {
+      if (options->scopeChosen) {
+        *error = "give --system or --user once";
+        return false;
+      }
+      options->scope = argument == "--system" ? Scope::kSystem : Scope::kUser;
+      options->scopeChosen = true;
     } else if (argument == "--dry-run") {
       options->dryRun = true;
+    } else if (argument == "--json") {
+      options->json = true;
     } else {
       *error = "unknown option '" + argument + "'";
       return false;
@@ -168,6 +220,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments,
     *error = "--user-data-dir goes with neither --system nor --manifest-dir";
     return false;
   }
+  if (options->json && options->command != Command::kCheck) {
+    *error = "--json goes with check only";
+    return false;
+  }
+  if (options->command == Command::kCheck) return CheckCheckOptions(options, error);
   if (options->browsers.empty()) {
     if (options->command == Command::kRegister) {
       *error = "register needs --browser";

@@ -11,18 +11,20 @@ namespace registration {
 
 inline constexpr char kDefaultHostName[] = "com.corvantilhub.host";
 
-enum class Command { kRegister, kUnregister, kHelp };
+enum class Command { kRegister, kUnregister, kCheck, kHelp };
 
 struct Options {
   Command command = Command::kHelp;
   std::vector<Browser> browsers;
   Scope scope = Scope::kUser;
+  bool scopeChosen = false;  // --system or --user given (check: look there only)
   std::vector<std::string> extensionIds;
   std::string hostPath;  // empty: the host beside this tool
   std::string hostName = kDefaultHostName;
   std::string userDataDir;
   std::string manifestDir;
   bool dryRun = false;
+  bool json = false;  // check: print the findings as JSON
 };
 
 extern const char kUsage[];

@@ -1,13 +1,18 @@
 // corvantilhub-register: registers the Corvantilhub host with Chromium,
 // Google Chrome, Microsoft Edge and Firefox, per user or for all users, or
-// removes it again. Run with --help for the options.
+// removes it again, or checks why a browser can't find or start it. Run with
+// --help for the options.
 //
-// Exit status: 0 done, 1 a step failed, 2 the command line is wrong.
+// Exit status: 0 done (check: all fine), 1 a step failed (check: a browser
+// can't start the host), 2 the command line is wrong.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "check_command.h"
+#include "check_report.h"
 #include "command_line.h"
 #include "registration.h"
 #include "tool_process.h"
@@ -29,6 +34,24 @@ void WarnIfHostIsMissing(const registration::Options& options) {
   }
 }
 
+// Exit status: 0 every browser can start the host, 1 one can't, 2 the
+// options don't fit this platform.
+int RunCheck(const registration::Options& options) {
+  std::vector<registration::BrowserFindings> results;
+  std::string error;
+  if (!registration::CheckRegistrations(options, &results, &error)) {
+    std::fprintf(stderr, "corvantilhub-register: %s\n", error.c_str());
+    return 2;
+  }
+  const std::string report = options.json ? registration::FindingsJson(results)
+                                          : registration::FindingsText(results);
+  std::fputs(report.c_str(), stdout);
+  for (const auto& result : results) {
+    if (!result.Passed()) return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,6 +67,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (options.command == Command::kCheck) return RunCheck(options);
   if (options.command == Command::kRegister) WarnIfHostIsMissing(options);
   Actions actions;
   const bool done = options.command == Command::kRegister

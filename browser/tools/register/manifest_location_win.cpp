@@ -8,12 +8,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "vendor_key_win.h"
 #include "wide_text_win.h"
 
 namespace registration {
 namespace fs = std::filesystem;
-namespace {
-
 const wchar_t* VendorKey(Browser browser) {
   switch (browser) {
     case Browser::kChromium: return L"Software\\Chromium\\NativeMessagingHosts";
@@ -25,6 +24,8 @@ const wchar_t* VendorKey(Browser browser) {
   }
   return L"";
 }
+
+namespace {
 
 HKEY RootKey(Scope scope) {
   return scope == Scope::kSystem ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;

@@ -11,6 +11,7 @@
 #include "channel/binary_streams.h"
 #include "channel/extension_writer.h"
 #include "channel/read_loop.h"
+#include "channel/startup_check.h"
 #include "designer/designer_bridge.h"
 #include "handling/message_handler.h"
 #include "platform/debug_output.h"
@@ -34,6 +35,7 @@ void StartDesignerBridgeThread() {
 }  // namespace
 
 int HostMain() {
+  if (StartupCheckRequested()) return RunStartupCheck();
   // Standard output is left alone when standard input already failed.
   if (SetBinaryUnbuffered(stdin) != 0 || SetBinaryUnbuffered(stdout) != 0) {
     platform::OutputDebugLineW(L"Set binary mode failed");

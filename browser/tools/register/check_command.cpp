@@ -1,0 +1,106 @@
+#include "check_command.h"
+
+#include "manifest_checks.h"
+#include "manifest_lookup.h"
+#include "startup_probe.h"
+
+namespace registration {
+namespace {
+
+FixContext FixContextFor(const Options& options, Browser browser, Scope scope) {
+  FixContext context;
+  context.browser = browser;
+  context.hostName = options.hostName;
+  context.userDataDir = scope == Scope::kUser ? options.userDataDir : "";
+  context.scope = scope;
+  context.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
+  return context;
+}
+
+std::string PlaceLine(const LookupPlace& place) {
+  return place.where + ": " + place.outcome;
+}
+
+// The "manifest" finding; `chosen` is the place the browser reads, or null.
+Finding ManifestFinding(const Options& options, Browser browser,
+                        const std::vector<LookupPlace>& places,
+                        const LookupPlace** chosen) {
+  Finding finding;
+  finding.step = "manifest";
+  *chosen = nullptr;
+  for (const LookupPlace& place : places) {
+    if (*chosen == nullptr && place.found) {
+      *chosen = &place;
+    } else if (*chosen == nullptr) {
+      finding.notes.push_back("looked at " + PlaceLine(place));
+    } else if (place.found) {
+      finding.notes.push_back("not read while " + (*chosen)->where + " exists: " +
+                              PlaceLine(place));
+    }
+  }
+  if (*chosen == nullptr) {
+    const Scope scope = options.scopeChosen ? options.scope : Scope::kUser;
+    finding.verdict = Verdict::kFailed;
+    finding.detail = "not found";
+    finding.advice = "run " + RegisterCommand(FixContextFor(options, browser, scope));
+    return finding;
+  }
+  const LookupPlace& place = **chosen;
+  finding.detail = place.where == place.manifest.u8string()
+                       ? place.where
+                       : place.where + ", which " + place.outcome;
+  if (!place.problem.empty()) {
+    finding.verdict = Verdict::kFailed;
+    finding.detail = place.problem + " (" + place.where + ")";
+    finding.advice =
+        "run " + RegisterCommand(FixContextFor(options, browser, place.scope));
+    *chosen = nullptr;
+  }
+  return finding;
+}
+
+BrowserFindings CheckBrowser(const Options& options, Browser browser,
+                             const std::vector<LookupPlace>& places) {
+  BrowserFindings result;
+  result.browser = browser;
+  const LookupPlace* chosen = nullptr;
+  result.findings.push_back(ManifestFinding(options, browser, places, &chosen));
+  if (chosen == nullptr) return result;
+
+  ManifestSubject subject;
+  subject.file = chosen->manifest;
+  subject.askedName = options.hostName;
+  subject.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
+  subject.fix = FixContextFor(options, browser, chosen->scope);
+  const ManifestFacts facts = CheckManifest(browser, subject, &result.findings);
+  if (facts.hostPath.empty()) return result;
+
+  ProbeSubject probe;
+  probe.browser = browser;
+  probe.host = facts.hostPath;
+  probe.manifest = chosen->manifest;
+  probe.extensionId = facts.extensionId;
+  result.findings.push_back(ProbeHostStartup(probe));
+  return result;
+}
+
+}  // namespace
+
+bool CheckRegistrations(const Options& options,
+                        std::vector<BrowserFindings>* results,
+                        std::string* error) {
+  for (Browser browser : options.browsers) {
+    LookupRequest request;
+    request.browser = browser;
+    request.hostName = options.hostName;
+    request.userDataDir = options.userDataDir;
+    request.userPlaces = !options.scopeChosen || options.scope == Scope::kUser;
+    request.systemPlaces = !options.scopeChosen || options.scope == Scope::kSystem;
+    std::vector<LookupPlace> places;
+    if (!LookUpManifest(request, &places, error)) return false;
+    results->push_back(CheckBrowser(options, browser, places));
+  }
+  return true;
+}
+
+}  // namespace registration

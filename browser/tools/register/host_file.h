@@ -1,0 +1,23 @@
+// What a browser on this platform demands of the host file a manifest
+// names. host_file_posix.cpp and host_file_win.cpp implement this.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace registration {
+
+// Windows browsers take a "path" relative to the manifest's folder; Linux
+// ones refuse it.
+bool RelativeHostPathAllowed();
+
+// Empty when the browser can start `path`; otherwise what is wrong with it
+// ("does not exist", "is not executable", ...).
+std::string HostFileProblem(const std::filesystem::path& path);
+
+// The agent library and the designer bridge as files beside the host:
+// "libHarrowmere64.so" or "Harrowmere64.dll", and so on.
+const char* AgentLibraryFileName();
+const char* BridgeLibraryFileName();
+
+}  // namespace registration

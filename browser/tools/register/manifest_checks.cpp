@@ -1,0 +1,232 @@
+#include "manifest_checks.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "allowed_extensions.h"
+#include "host_file.h"
+#include "tool_process.h"
+
+namespace registration {
+namespace fs = std::filesystem;
+using nlohmann::json;
+namespace {
+
+Finding Ok(const char* step, std::string detail) {
+  Finding finding;
+  finding.step = step;
+  finding.detail = std::move(detail);
+  return finding;
+}
+
+Finding Failed(const char* step, std::string detail, std::string advice) {
+  Finding finding = Ok(step, std::move(detail));
+  finding.verdict = Verdict::kFailed;
+  finding.advice = std::move(advice);
+  return finding;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string RewriteAdvice(const ManifestSubject& subject,
+                          const std::string& hostPath = "") {
+  return "run " + RegisterCommand(subject.fix, hostPath);
+}
+
+std::string StringMember(const json& manifest, const char* key) {
+  const auto member = manifest.find(key);
+  return member != manifest.end() && member->is_string()
+             ? member->get<std::string>()
+             : std::string();
+}
+
+// Chromium-family browsers also insist on a non-empty description.
+bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
+              std::vector<Finding>* findings) {
+  std::ifstream file(subject.file, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)),
+                         std::istreambuf_iterator<char>());
+  const std::string where = subject.file.u8string();
+  const std::string fix = "; or " + RewriteAdvice(subject);
+  if (!file.good() && !file.eof()) {
+    findings->push_back(Failed("json", "cannot read " + where,
+                               "make " + where + " readable" + fix));
+    return false;
+  }
+  std::string invalid;
+  try {
+    *manifest = json::parse(text);
+    if (!manifest->is_object()) invalid = "not a JSON object";
+  } catch (const json::parse_error& error) {
+    invalid = error.what();
+    invalid.erase(0, invalid.find(']') + 2);  // drop "[json.exception...] "
+  }
+  if (!invalid.empty()) {
+    findings->push_back(Failed("json", "invalid: " + invalid,
+                               "mend " + where + fix));
+    return false;
+  }
+  if (IsChromiumFamily(browser) && StringMember(*manifest, "description").empty()) {
+    findings->push_back(Failed(
+        "json", "valid, but \"description\" is missing or empty, and " +
+                    std::string(BrowserName(browser)) + " refuses such a manifest",
+        "add a \"description\" to " + where + fix));
+    return false;
+  }
+  findings->push_back(Ok("json", "valid"));
+  return true;
+}
+
+// Firefox's rule, ^\w+(\.\w+)*$, allows capitals; Chromium's does not.
+bool IsNameFor(Browser browser, const std::string& name) {
+  if (IsChromiumFamily(browser)) return IsValidHostName(name);
+  std::string lowered = name;
+  for (char& c : lowered) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return IsValidHostName(lowered);
+}
+
+void CheckName(Browser browser, const ManifestSubject& subject,
+               const json& manifest, std::vector<Finding>* findings) {
+  const std::string name = StringMember(manifest, "name");
+  const std::string fileName = subject.file.stem().u8string();
+  if (name.empty()) {
+    findings->push_back(Failed("name", "the manifest has no \"name\"",
+                               RewriteAdvice(subject)));
+  } else if (!IsNameFor(browser, name)) {
+    findings->push_back(Failed("name", Quoted(name) + " is not a valid host name",
+                               RewriteAdvice(subject)));
+  } else if (name != subject.askedName) {
+    findings->push_back(Failed(
+        "name",
+        "the manifest says " + Quoted(name) + ", but the extension asks for " +
+            Quoted(subject.askedName) + " (file " +
+            subject.file.filename().u8string() + ")",
+        RewriteAdvice(subject) + "; or, if the extension asks for " +
+            Quoted(name) + ", check with --name " + name));
+  } else {
+    Finding finding = Ok("name", Quoted(name));
+    if (fileName != name) {
+      finding.notes.push_back("the file is " + subject.file.filename().u8string() +
+                              "; the browser reads it through the registry key "
+                              "of that name, so the file name does not matter");
+    }
+    findings->push_back(finding);
+  }
+}
+
+// The host the tool would register: the Corvantilhub beside this tool.
+std::string HostBesideTool() {
+  const fs::path host = RunningExecutable().parent_path() / HostExecutableName();
+  return HostFileProblem(host).empty() ? host.u8string() : "<path of Corvantilhub>";
+}
+
+fs::path CheckPath(const ManifestSubject& subject, const json& manifest,
+                   std::vector<Finding>* findings) {
+  const std::string text = StringMember(manifest, "path");
+  if (text.empty()) {
+    findings->push_back(Failed("path", "the manifest has no \"path\"",
+                               RewriteAdvice(subject, HostBesideTool())));
+    return {};
+  }
+  fs::path path = fs::u8path(text);
+  std::string how;
+  if (path.is_relative()) {
+    if (!RelativeHostPathAllowed()) {
+      findings->push_back(Failed(
+          "path", Quoted(text) + " is relative; the browser needs an absolute path",
+          RewriteAdvice(subject, HostBesideTool())));
+      return {};
+    }
+    path = (subject.file.parent_path() / path).lexically_normal();
+    how = " (relative to the manifest's folder)";
+  }
+  const std::string problem = HostFileProblem(path);
+  if (problem.empty()) {
+    findings->push_back(Ok("path", path.u8string() + how));
+    return path;
+  }
+  const std::string advice =
+      problem == "is not executable"
+          ? "run chmod a+x " + path.u8string()
+          : RewriteAdvice(subject, HostBesideTool());
+  findings->push_back(Failed("path", path.u8string() + how + " " + problem, advice));
+  return {};
+}
+
+void CheckType(const ManifestSubject& subject, const json& manifest,
+               std::vector<Finding>* findings) {
+  const std::string type = StringMember(manifest, "type");
+  if (type == "stdio") {
+    findings->push_back(Ok("type", Quoted(type)));
+  } else {
+    findings->push_back(Failed(
+        "type",
+        (type.empty() ? std::string("missing") : Quoted(type)) + ", not \"stdio\"",
+        RewriteAdvice(subject)));
+  }
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string joined;
+  for (const std::string& part : parts) joined += (joined.empty() ? "" : ", ") + part;
+  return joined;
+}
+
+// Returns the extension the browser would start the host for.
+std::string CheckExtensions(Browser browser, ManifestSubject* subject,
+                            const json& manifest, std::vector<Finding>* findings) {
+  const AllowedExtensions allowed = ReadAllowedExtensions(browser, manifest);
+  if (subject->fix.extensionIds.empty()) subject->fix.extensionIds = allowed.ids;
+  std::vector<std::string> missing;
+  for (const std::string& id : subject->extensionIds) {
+    if (std::find(allowed.ids.begin(), allowed.ids.end(), id) == allowed.ids.end()) {
+      missing.push_back(id);
+    }
+  }
+  if (!allowed.faults.empty()) {
+    Finding finding = Failed("extension", Joined(allowed.faults),
+                             RewriteAdvice(*subject));
+    if (!allowed.swapped) {
+      finding.detail += "; " + std::string(BrowserName(browser)) +
+                        " refuses the whole manifest";
+    }
+    findings->push_back(finding);
+  } else if (!missing.empty()) {
+    findings->push_back(Failed("extension",
+                               Joined(missing) + " not allowed; the manifest allows " +
+                                   (allowed.ids.empty() ? "none" : Joined(allowed.ids)),
+                               RewriteAdvice(*subject)));
+  } else {
+    findings->push_back(Ok("extension", "allowed: " + Joined(
+        subject->extensionIds.empty() ? allowed.ids : subject->extensionIds)));
+  }
+  if (!subject->extensionIds.empty()) return subject->extensionIds.front();
+  return allowed.ids.empty() ? std::string() : allowed.ids.front();
+}
+
+}  // namespace
+
+ManifestFacts CheckManifest(Browser browser, ManifestSubject subject,
+                            std::vector<Finding>* findings) {
+  // The advice names the IDs asked about; else the ones the manifest lists.
+  subject.fix.extensionIds = subject.extensionIds;
+  ManifestFacts facts;
+  json manifest;
+  if (!ReadJson(browser, subject, &manifest, findings)) return facts;
+  facts.readable = true;
+  // The extensions are read first: every rewrite advised names them.
+  facts.extensionId = CheckExtensions(browser, &subject, manifest, findings);
+  const Finding extension = findings->back();
+  findings->pop_back();
+  CheckName(browser, subject, manifest, findings);
+  facts.hostPath = CheckPath(subject, manifest, findings);
+  CheckType(subject, manifest, findings);
+  findings->push_back(extension);
+  return facts;
+}
+
+}  // namespace registration
