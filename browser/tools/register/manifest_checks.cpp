@@ -194,6 +194,7 @@ std::string CheckExtensions(Browser browser, ManifestSubject* subject,
       finding.detail += "; " + std::string(BrowserName(browser)) +
                         " refuses the whole manifest";
     }
+    if (!missing.empty()) finding.detail += "; " + Joined(missing) + " not listed";
     findings->push_back(finding);
   } else if (!missing.empty()) {
     findings->push_back(Failed("extension",

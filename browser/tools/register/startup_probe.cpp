@@ -45,6 +45,7 @@ std::string FirstLines(const std::string& output) {
   for (char& c : text) {
     if (c == '\n' || c == '\r') c = ' ';
   }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
 

@@ -1,0 +1,256 @@
+"""corvantilhub-register check on Linux: each fault that keeps a browser from
+finding or starting the host is made on purpose in a private HOME, and the
+check must name it and say how to fix it. Only the per-user folders are
+written; the system-wide ones are looked at, never changed."""
+import json
+import os
+import shutil
+import subprocess
+from pathlib import Path
+
+import pytest
+
+CHROMIUM_ID = "eipcjlpengcbafdfnolahlhjnijkabfh"
+OTHER_ID = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+FIREFOX_ID = "corvantilhub@example.org"
+HOST_NAME = "com.corvantilhub.host"
+FOLDERS = {"chromium": ".config/chromium/NativeMessagingHosts",
+           "firefox": ".mozilla/native-messaging-hosts"}
+SYSTEM_FILES = {"chromium": f"/etc/chromium/native-messaging-hosts/{HOST_NAME}.json",
+                "firefox": f"/usr/lib/mozilla/native-messaging-hosts/{HOST_NAME}.json"}
+FIX_CHROMIUM = f"run corvantilhub-register register --browser chromium --extension {CHROMIUM_ID}"
+
+
+@pytest.fixture
+def home(tmp_path) -> Path:
+    folder = tmp_path / "home"
+    folder.mkdir()
+    return folder
+
+
+@pytest.fixture
+def tool(register_tool, home):
+    """Runs corvantilhub-register with the private HOME; returns (status, stdout)."""
+    def run(*arguments):
+        env = {key: value for key, value in os.environ.items()
+               if not key.startswith("XDG_")}
+        env.update(HOME=str(home), XDG_DATA_HOME=str(home / "data"),
+                   XDG_RUNTIME_DIR=str(home))
+        result = subprocess.run([str(register_tool), *arguments], env=env,
+                                capture_output=True, text=True, timeout=120)
+        return result.returncode, result.stdout, result.stderr
+    return run
+
+
+@pytest.fixture
+def host(native_bin) -> Path:
+    path = native_bin / "Corvantilhub"
+    if not path.is_file():
+        pytest.skip(f"no host at {path}; build the native preset first")
+    return path
+
+
+def manifest_file(home: Path, browser="chromium") -> Path:
+    return home / FOLDERS[browser] / f"{HOST_NAME}.json"
+
+
+def write_manifest(home: Path, browser="chromium", text=None, **fields) -> Path:
+    """A manifest as the register command would write it, with `fields`
+    changed (None removes one), or exactly `text`."""
+    manifest = {"name": HOST_NAME, "description": "Corvantilhub host",
+                "path": fields.pop("default_path", ""), "type": "stdio"}
+    if browser == "firefox":
+        manifest["allowed_extensions"] = [FIREFOX_ID]
+    else:
+        manifest["allowed_origins"] = [f"chrome-extension://{CHROMIUM_ID}/"]
+    for key, value in fields.items():
+        if value is None:
+            manifest.pop(key, None)
+        else:
+            manifest[key] = value
+    path = manifest_file(home, browser)
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_text(text if text is not None else json.dumps(manifest), encoding="utf-8")
+    return path
+
+
+def step(output: str, browser: str, name: str) -> list:
+    """The line of one step and the note and fix lines under it."""
+    lines = output.splitlines()
+    prefix = f"{browser}: {name}: "
+    for index, line in enumerate(lines):
+        if line.startswith(prefix):
+            found = [line]
+            for follower in lines[index + 1:]:
+                if not follower.startswith("    "):
+                    break
+                found.append(follower.strip())
+            return found
+    raise AssertionError(f"no {name} step for {browser} in:\n{output}")
+
+
+def test_a_sound_registration_passes_every_step(tool, home, host):
+    code, _, err = tool("register", "--browser", "chromium,firefox",
+                        "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID, "--host", str(host))
+    assert code == 0, err
+    code, out, _ = tool("check", "--browser", "chromium,firefox", "--extension", CHROMIUM_ID,
+                        "--extension", FIREFOX_ID)
+    assert code == 0, out
+    assert step(out, "chromium", "manifest")[0] == \
+        f"chromium: manifest: ok: {manifest_file(home)}"
+    assert step(out, "chromium", "path")[0] == f"chromium: path: ok: {host}"
+    assert step(out, "chromium", "start") == [
+        "chromium: start: ok: agent library loaded, designer bridge found, protection service "
+        "usable, standard streams ready; exit status 0",
+        f"note: ran {host} chrome-extension://{CHROMIUM_ID}/ in {host.parent}"]
+    # Firefox passes the manifest's path and the add-on ID.
+    assert step(out, "firefox", "start")[1] == \
+        f"note: ran {host} {manifest_file(home, 'firefox')} {FIREFOX_ID} in {host.parent}"
+    assert out.splitlines()[-1] == "firefox: can start the host"
+
+    code, out, _ = tool("check", "--browser", "chromium", "--json")
+    assert code == 0
+    report = json.loads(out)
+    assert report["ok"] is True
+    [chromium] = report["browsers"]
+    assert [(entry["step"], entry["status"]) for entry in chromium["steps"]] == [
+        ("manifest", "ok"), ("json", "ok"), ("name", "ok"), ("path", "ok"), ("type", "ok"),
+        ("extension", "ok"), ("start", "ok")]
+
+
+def test_no_manifest_lists_every_place_looked(tool, home):
+    code, out, _ = tool("check", "--browser", "chromium", "--extension", CHROMIUM_ID)
+    assert code == 1
+    assert out.splitlines() == [
+        "chromium: manifest: FAILED: not found",
+        f"    note: looked at {manifest_file(home)}: no such file",
+        f"    note: looked at {SYSTEM_FILES['chromium']}: no such file",
+        f"    fix: {FIX_CHROMIUM}",
+        "chromium: can NOT start the host"]
+    # A profile folder replaces the per-user one, and the advice names it.
+    code, out, _ = tool("check", "--browser", "chromium", "--user", "--user-data-dir", "/tmp/p")
+    assert step(out, "chromium", "manifest") == [
+        "chromium: manifest: FAILED: not found",
+        f"note: looked at /tmp/p/NativeMessagingHosts/{HOST_NAME}.json: no such file",
+        "fix: run corvantilhub-register register --browser chromium --user-data-dir /tmp/p "
+        "--extension <extension ID>"]
+
+
+def test_invalid_json_names_the_file_and_the_place(tool, home, host):
+    path = write_manifest(home, text='{"name": "com.corvantilhub.host",\n  "path": }')
+    code, out, _ = tool("check", "--browser", "chromium", "--user")
+    assert code == 1
+    assert step(out, "chromium", "json") == [
+        "chromium: json: FAILED: invalid: parse error at line 2, column 11: syntax error while "
+        "parsing value - unexpected '}'; expected '[', '{', or a literal",
+        f"fix: mend {path}; or run corvantilhub-register register --browser chromium "
+        "--extension <extension ID>"]
+    assert "chromium: name:" not in out  # nothing further can be read
+
+
+def test_a_name_that_differs_from_the_asked_one(tool, home, host):
+    write_manifest(home, default_path=str(host), name="com.example.other")
+    code, out, _ = tool("check", "--browser", "chromium", "--user")
+    assert code == 1
+    assert step(out, "chromium", "name") == [
+        'chromium: name: FAILED: the manifest says "com.example.other", but the extension asks '
+        f'for "{HOST_NAME}" (file {HOST_NAME}.json)',
+        f'fix: {FIX_CHROMIUM}; or, if the extension asks for "com.example.other", '
+        "check with --name com.example.other"]
+
+
+@pytest.mark.parametrize("fault", ["missing", "not executable", "relative"])
+def test_host_path_faults(tool, home, host, tmp_path, fault):
+    if fault == "missing":
+        path, shown = tmp_path / "gone" / "Corvantilhub", None
+        expected = f"chromium: path: FAILED: {path} does not exist"
+        fix = f"{FIX_CHROMIUM} --host {host}"
+    elif fault == "not executable":
+        path = tmp_path / "Corvantilhub"
+        shutil.copy(host, path)
+        path.chmod(0o644)
+        expected = f"chromium: path: FAILED: {path} is not executable"
+        fix = f"run chmod a+x {path}"
+    else:
+        path = Path("bin/Corvantilhub")
+        expected = ('chromium: path: FAILED: "bin/Corvantilhub" is relative; the browser needs '
+                    "an absolute path")
+        fix = f"{FIX_CHROMIUM} --host {host}"
+    write_manifest(home, default_path=str(path))
+    code, out, _ = tool("check", "--browser", "chromium", "--user")
+    assert code == 1
+    assert step(out, "chromium", "path") == [expected, f"fix: {fix}"]
+    assert "chromium: start:" not in out  # the browser could not start it either
+
+
+@pytest.mark.parametrize("browser, fields, asked, detail", [
+    ("chromium", {}, OTHER_ID,
+     f"{OTHER_ID} not allowed; the manifest allows {CHROMIUM_ID}"),
+    ("chromium", {"allowed_origins": [CHROMIUM_ID]}, CHROMIUM_ID,
+     f'"{CHROMIUM_ID}" lacks the chrome-extension:// prefix; chromium refuses the whole manifest'),
+    ("chromium", {"allowed_origins": [f"chrome-extension://{CHROMIUM_ID}"]}, CHROMIUM_ID,
+     f'"chrome-extension://{CHROMIUM_ID}" lacks the trailing slash; chromium refuses the whole '
+     "manifest"),
+    ("chromium", {"allowed_origins": None,
+                  "allowed_extensions": [f"chrome-extension://{CHROMIUM_ID}/"]}, CHROMIUM_ID,
+     'the manifest has "allowed_extensions" where chromium reads "allowed_origins"'),
+    ("firefox", {"allowed_extensions": None, "allowed_origins": [FIREFOX_ID]}, FIREFOX_ID,
+     'the manifest has "allowed_origins" where firefox reads "allowed_extensions"'),
+    ("firefox", {"allowed_extensions": [f"chrome-extension://{CHROMIUM_ID}/"]}, FIREFOX_ID,
+     f'"chrome-extension://{CHROMIUM_ID}/" is a Chromium origin; firefox takes add-on IDs such as '
+     f"name@example.org; firefox refuses the whole manifest; {FIREFOX_ID} not listed"),
+])
+def test_extension_faults(tool, home, host, browser, fields, asked, detail):
+    write_manifest(home, browser, default_path=str(host), **fields)
+    code, out, _ = tool("check", "--browser", browser, "--user", "--extension", asked)
+    assert code == 1
+    assert step(out, browser, "extension") == [
+        f"{browser}: extension: FAILED: {detail}",
+        f"fix: run corvantilhub-register register --browser {browser} --extension {asked}"]
+    # The host itself is fine: it is started for the extension asked about.
+    assert step(out, browser, "start")[0].startswith(f"{browser}: start: ok:")
+
+
+def test_a_host_whose_agent_library_is_missing(tool, home, host, tmp_path):
+    lonely = tmp_path / "lonely"
+    lonely.mkdir()
+    shutil.copy(host, lonely / "Corvantilhub")  # without the libraries beside it
+    write_manifest(home, default_path=str(lonely / "Corvantilhub"))
+    code, out, _ = tool("check", "--browser", "chromium", "--user")
+    assert code == 1
+    start = step(out, "chromium", "start")
+    assert start[0].startswith(
+        f"chromium: start: FAILED: {lonely}/Corvantilhub did not start: exit status 127, the agent "
+        "library libHarrowmere64.so was not found (")
+    assert start[-1] == (f"fix: put libHarrowmere64.so into {lonely} (install the single-sign-on "
+                         "agent, or copy it beside the host)")
+
+
+def test_a_missing_designer_bridge_is_only_a_warning(tool, home, host, tmp_path):
+    folder = tmp_path / "no_bridge"
+    folder.mkdir()
+    for name in ("Corvantilhub", "libHarrowmere64.so"):
+        shutil.copy(host.parent / name, folder / name)
+    write_manifest(home, default_path=str(folder / "Corvantilhub"))
+    code, out, _ = tool("check", "--browser", "chromium", "--user")
+    assert code == 0, out
+    start = step(out, "chromium", "start")
+    assert start[0] == ("chromium: start: warning: agent library loaded, designer bridge not found "
+                        "(error 126), protection service usable, standard streams ready; "
+                        "exit status 0")
+    assert start[-1] == (f"fix: the host runs without the designer; put libTollgatelink.so into "
+                         f"{folder} to relay element paths")
+
+
+@pytest.mark.parametrize("arguments, message", [
+    (["check", "--browser", "opera"], "unknown browser 'opera'"),
+    (["check", "--system", "--user"], "give --system or --user once"),
+    (["check", "--host", "/x"], "check takes neither --host"),
+    (["check", "--browser", "firefox", "--user-data-dir", "/tmp/p"], "firefox has no --user-data-dir"),
+    (["check", "--extension", "nope"], "is neither a Chromium extension ID"),
+    (["register", "--json"], "--json goes with check only"),
+])
+def test_bad_command_lines_end_with_status_two(tool, arguments, message):
+    code, _, err = tool(*arguments)
+    assert code == 2
+    assert message in err
