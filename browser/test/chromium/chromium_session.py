@@ -188,6 +188,7 @@ class SessionRun:
     ended_in_time: bool        # the host said "Going to exit" before the deadline
     exit_statuses: dict        # host pid -> wait status, where the kernel told us
     exit_statuses_seen: bool   # False where process events can't be watched
+    registration_check: subprocess.CompletedProcess  # `check`, run before the browser
 
     def console_lines(self, tag="[corvantilhub-test]") -> list:
         return [line for line in self.console.splitlines() if tag in line]
@@ -205,9 +206,10 @@ def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Pat
     for folder in folders.values():
         folder.mkdir(mode=0o700, parents=True)
 
-    subprocess.run([str(register_tool), "register", "--browser", "chromium",
-                    "--user-data-dir", str(folders["profile"]), "--extension", extension_id(),
-                    "--host", str(host)], check=True, capture_output=True)
+    profile_options = ["--browser", "chromium", "--user-data-dir", str(folders["profile"]),
+                       "--extension", extension_id()]
+    subprocess.run([str(register_tool), "register", *profile_options, "--host", str(host)],
+                   check=True, capture_output=True)
 
     records = folders["records"]
     (records / "agent_script.json").write_text(json.dumps(agent_script), encoding="utf-8")
@@ -220,6 +222,11 @@ def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Pat
                HARROWMERE_SCRIPT=str(records / "agent_script.json"),
                TOLLGATELINK_RECORD=str(records / "designer.jsonl"),
                TOLLGATELINK_SCRIPT=str(records / "designer_script.json"))
+
+    # What a user would run when the browser can't find the host; it starts
+    # the host once for its start-up check, before the browser does.
+    registration_check = subprocess.run([str(register_tool), "check", *profile_options],
+                                        env=env, capture_output=True, text=True, timeout=120)
 
     listener = DebugLineListener(folders["runtime"])
     exits = ProcessExitWatcher()
@@ -249,7 +256,8 @@ def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Pat
                       console=console_path.read_text(encoding="utf-8", errors="replace"),
                       host_pids=host_pids, hosts_exited=hosts_exited, ended_in_time=ended_in_time,
                       exit_statuses={pid: exits.status(pid) for pid in host_pids},
-                      exit_statuses_seen=exits.available)
+                      exit_statuses_seen=exits.available,
+                      registration_check=registration_check)
 
 
 def _watch_until_host_ends(browser, host, host_pids, listener, deadline) -> bool:

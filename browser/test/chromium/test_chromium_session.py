@@ -167,3 +167,17 @@ def test_host_exit_status_is_zero(run):
     if not run.exit_statuses_seen:
         pytest.skip("process events can't be watched here (needs CAP_NET_ADMIN)")
     assert list(run.exit_statuses.values()) == [0]
+
+
+def test_check_passes_before_the_browser_starts_the_host(run):
+    """`corvantilhub-register check` ran on the registration the browser then
+    used: it found the manifest in the profile, started the host for its
+    start-up check, and the browser connected afterwards."""
+    check = run.registration_check
+    assert check.returncode == 0, check.stdout + check.stderr
+    lines = check.stdout.splitlines()
+    assert [line.split(": ")[1] for line in lines[:-1] if not line.startswith(" ")] == [
+        "manifest", "json", "name", "path", "type", "extension", "start"]
+    assert lines[-1] == "chromium: can start the host"
+    assert "Corvantilhub Activated" in run.debug_lines
+    assert any("farewell received" in line for line in run.console_lines()), run.describe()
