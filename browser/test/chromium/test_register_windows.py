@@ -63,6 +63,10 @@ class WinePrefix:
         drive = {"C:": self.folder / "drive_c", "Z:": Path("/")}[path.drive.upper()]
         return drive.joinpath(*path.parts[1:])
 
+    def windows_path(self, unix_path: Path) -> str:
+        """The Z: path under which this prefix sees a Linux path."""
+        return "Z:" + str(unix_path).replace("/", "\\")
+
     def start(self):
         """Sets the prefix up with a server that stays, so each program starts quickly."""
         # The server goes on in the background; it must not hold our pipes.
@@ -160,4 +164,121 @@ def test_user_data_dir_is_refused_on_windows(wine):
     result = wine.register("register", "--browser", "chromium", "--user-data-dir", r"C:\profile",
                            "--extension", CHROMIUM_ID)
     assert result.returncode == 1
+    assert "--user-data-dir is not used on Windows" in result.stderr
+
+
+# ---------------------------------------------------------------------------
+# check: the registry keys each browser reads, in its order
+# ---------------------------------------------------------------------------
+
+OTHER_ID = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+
+
+def views_looked_at(browser: str, name: str) -> list:
+    """The keys a browser reads, in its order: Chromium-family browsers each
+    hive's 32-bit view before its 64-bit one, Firefox HKCU's 64-bit view and
+    then both of HKLM's."""
+    order = ([("HKEY_CURRENT_USER", 32), ("HKEY_CURRENT_USER", 64),
+              ("HKEY_LOCAL_MACHINE", 32), ("HKEY_LOCAL_MACHINE", 64)]
+             if browser != "firefox" else
+             [("HKEY_CURRENT_USER", 64), ("HKEY_LOCAL_MACHINE", 32), ("HKEY_LOCAL_MACHINE", 64)])
+    return [f"{key_of(browser, name, root)} ({bits}-bit view)" for root, bits in order]
+
+
+def step_of(output: str, browser: str, step: str) -> list:
+    """One step's line and the note and fix lines under it, stripped."""
+    lines = output.splitlines()
+    for index, line in enumerate(lines):
+        if line.startswith(f"{browser}: {step}: "):
+            block = [line]
+            for follower in lines[index + 1:]:
+                if not follower.startswith("    "):
+                    break
+                block.append(follower.strip())
+            return block
+    raise AssertionError(f"no {step} step for {browser} in:\n{output}")
+
+
+def test_check_finds_a_registration_in_hklm_only_after_every_hkcu_view(wine):
+    name = "com.corvantilhub.machine_only"
+    assert wine.register("register", "--system", "--browser", "chrome,firefox", "--name", name,
+                         "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID).returncode == 0
+    result = wine.register("check", "--browser", "chrome,firefox", "--name", name,
+                           "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID)
+    assert result.returncode == 0, result.stdout
+    for browser in ("chrome", "firefox"):
+        *missed, found = views_looked_at(browser, name)
+        manifest = wine.default_value(key_of(browser, name, root="HKEY_LOCAL_MACHINE"))
+        assert step_of(result.stdout, browser, "manifest") == [
+            f"{browser}: manifest: ok: {found}, which names {manifest}",
+            *[f"note: looked at {key}: no key with a manifest path" for key in missed]]
+        assert step_of(result.stdout, browser, "start")[0].startswith(f"{browser}: start: ok: ")
+    # Chromium passes the origin and the parent window, Firefox the manifest and the add-on.
+    assert step_of(result.stdout, "chrome", "start")[1].endswith(
+        f"Corvantilhub.exe chrome-extension://{CHROMIUM_ID}/ --parent-window=0 in "
+        f"{wine.windows_path(wine.tool.parent)}")
+    assert wine.register("unregister", "--system", "--name", name).returncode == 0
+
+
+def test_check_reports_a_stale_key_in_the_32_bit_view_that_hides_the_sound_one(wine):
+    name = "com.corvantilhub.wrong_view"
+    assert wine.register("register", "--system", "--browser", "chrome", "--name", name,
+                         "--extension", CHROMIUM_ID).returncode == 0
+    machine_key = key_of("chrome", name, root="HKEY_LOCAL_MACHINE")
+    stale = rf"C:\Old Corvantilhub\{name}.json"
+    assert wine.run("reg", "add", machine_key, "/ve", "/d", stale, "/reg:32", "/f").returncode == 0
+    try:
+        result = wine.register("check", "--browser", "chrome", "--name", name,
+                               "--extension", CHROMIUM_ID)
+        assert result.returncode == 1
+        assert step_of(result.stdout, "chrome", "manifest") == [
+            f"chrome: manifest: FAILED: the key names {stale}, which does not exist "
+            f"({machine_key} (32-bit view))",
+            *[f"note: looked at {key}: no key with a manifest path"
+              for key in views_looked_at("chrome", name)[:2]],
+            f"note: not read while {machine_key} (32-bit view) exists: {machine_key} (64-bit view): "
+            f"names {wine.default_value(machine_key)}; to use it, remove the first: "
+            f'reg delete "{machine_key}" /reg:32 /f',
+            f"fix: remove it, so that chrome reads {machine_key} (64-bit view): run reg delete "
+            f'"{machine_key}" /reg:32 /f; or run corvantilhub-register register --browser chrome '
+            f"--name {name} --system --extension {CHROMIUM_ID}"]
+        # The advice works.
+        assert wine.run("reg", "delete", machine_key, "/reg:32", "/f").returncode == 0
+        again = wine.register("check", "--browser", "chrome", "--name", name)
+        assert again.returncode == 0, again.stdout
+    finally:
+        wine.run("reg", "delete", machine_key, "/reg:32", "/f")
+        wine.register("unregister", "--system", "--name", name)
+
+
+def test_check_shows_a_per_user_key_shadowing_the_machine_one(wine):
+    name = "com.corvantilhub.shadowed"
+    assert wine.register("register", "--system", "--browser", "chrome", "--name", name,
+                         "--extension", CHROMIUM_ID).returncode == 0
+    assert wine.register("register", "--browser", "chrome", "--name", name,
+                         "--extension", OTHER_ID).returncode == 0
+    user_key, machine_key = key_of("chrome", name), key_of("chrome", name, "HKEY_LOCAL_MACHINE")
+    user_manifest, machine_manifest = wine.default_value(user_key), wine.default_value(machine_key)
+    try:
+        result = wine.register("check", "--browser", "chrome", "--name", name,
+                               "--extension", CHROMIUM_ID)
+        assert result.returncode == 1
+        # HKCU's two views are one key: it is read once and hides HKLM.
+        assert step_of(result.stdout, "chrome", "manifest") == [
+            f"chrome: manifest: ok: {user_key} (32-bit view), which names {user_manifest}",
+            f"note: not read while {user_key} (32-bit view) exists: {machine_key} (64-bit view): "
+            f'names {machine_manifest}; to use it, remove the first: reg delete "{user_key}" '
+            "/reg:32 /f"]
+        assert step_of(result.stdout, "chrome", "extension") == [
+            f"chrome: extension: FAILED: {CHROMIUM_ID} not allowed; the manifest allows {OTHER_ID}",
+            f"fix: run corvantilhub-register register --browser chrome --name {name} "
+            f"--extension {CHROMIUM_ID}"]
+    finally:
+        wine.register("unregister", "--name", name)
+        wine.register("unregister", "--system", "--name", name)
+
+
+def test_check_refuses_a_profile_folder_on_windows(wine):
+    result = wine.register("check", "--browser", "chrome", "--user-data-dir", r"C:\profile")
+    assert result.returncode == 2
     assert "--user-data-dir is not used on Windows" in result.stderr

@@ -21,6 +21,24 @@ std::string PlaceLine(const LookupPlace& place) {
   return place.where + ": " + place.outcome;
 }
 
+// A hive whose two views are one key (HKCU) names the same file twice;
+// that hides nothing.
+bool SameRegistration(const LookupPlace& one, const LookupPlace& other) {
+  return one.scope == other.scope && one.manifest == other.manifest;
+}
+
+// A registration that the browser reads first, but can't use, while a later
+// one would do.
+const LookupPlace* SoundPlaceAfter(const std::vector<LookupPlace>& places,
+                                   const LookupPlace& chosen) {
+  bool after = false;
+  for (const LookupPlace& place : places) {
+    if (after && place.found && place.problem.empty()) return &place;
+    after = after || &place == &chosen;
+  }
+  return nullptr;
+}
+
 // The "manifest" finding; `chosen` is the place the browser reads, or null.
 Finding ManifestFinding(const Options& options, Browser browser,
                         const std::vector<LookupPlace>& places,
@@ -33,9 +51,10 @@ Finding ManifestFinding(const Options& options, Browser browser,
       *chosen = &place;
     } else if (*chosen == nullptr) {
       finding.notes.push_back("looked at " + PlaceLine(place));
-    } else if (place.found) {
+    } else if (place.found && !SameRegistration(place, **chosen)) {
       finding.notes.push_back("not read while " + (*chosen)->where + " exists: " +
-                              PlaceLine(place));
+                              PlaceLine(place) + "; to use it, remove the first: " +
+                              (*chosen)->removal);
     }
   }
   if (*chosen == nullptr) {
@@ -54,6 +73,11 @@ Finding ManifestFinding(const Options& options, Browser browser,
     finding.detail = place.problem + " (" + place.where + ")";
     finding.advice =
         "run " + RegisterCommand(FixContextFor(options, browser, place.scope));
+    if (const LookupPlace* sound = SoundPlaceAfter(places, place)) {
+      finding.advice = "remove it, so that " + std::string(BrowserName(browser)) +
+                       " reads " + sound->where + ": run " + place.removal +
+                       "; or " + finding.advice;
+    }
     *chosen = nullptr;
   }
   return finding;

@@ -28,6 +28,7 @@ struct LookupPlace {
   std::string outcome;  // "no such file", "no key", "names <file>", ...
   std::filesystem::path manifest;  // the file found, when `found`
   std::string problem;  // non-empty: why the browser can't use what it found
+  std::string removal;  // the command that takes this registration away
 };
 
 // Every place the browser would look at, first first. False, with a reason,

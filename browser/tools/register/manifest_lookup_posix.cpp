@@ -20,6 +20,7 @@ bool AddPlace(const LookupRequest& request, Scope scope,
   if (!ManifestPath(target, &place.manifest, error)) return false;
   place.where = place.manifest.u8string();
   place.scope = scope;
+  place.removal = "rm \"" + place.where + "\"";
   std::error_code code;
   const fs::file_status status = fs::status(place.manifest, code);
   place.found = fs::exists(status);

@@ -30,12 +30,13 @@ constexpr KeyView kFirefoxOrder[] = {{Scope::kUser, KEY_WOW64_64KEY},
                                      {Scope::kSystem, KEY_WOW64_32KEY},
                                      {Scope::kSystem, KEY_WOW64_64KEY}};
 
-std::string KeyName(const LookupRequest& request, const KeyView& key) {
+std::string KeyPath(const LookupRequest& request, const KeyView& key) {
   return std::string(key.scope == Scope::kSystem ? "HKEY_LOCAL_MACHINE\\"
                                                  : "HKEY_CURRENT_USER\\") +
-         WideToUtf8(VendorKey(request.browser)) + "\\" + request.hostName +
-         (key.view == KEY_WOW64_32KEY ? " (32-bit view)" : " (64-bit view)");
+         WideToUtf8(VendorKey(request.browser)) + "\\" + request.hostName;
 }
+
+bool Is32BitView(const KeyView& key) { return key.view == KEY_WOW64_32KEY; }
 
 // The key's default value, as the browsers read it: a string, not expanded.
 bool ReadDefaultValue(const LookupRequest& request, const KeyView& key,
@@ -45,7 +46,7 @@ bool ReadDefaultValue(const LookupRequest& request, const KeyView& key,
   const std::wstring subKey = std::wstring(VendorKey(request.browser)) +
                               L"\\" + Utf8ToWide(request.hostName);
   const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND |
-                      (key.view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY
+                      (Is32BitView(key) ? RRF_SUBKEY_WOW6432KEY
                                                    : RRF_SUBKEY_WOW6464KEY);
   DWORD bytes = 0;
   if (RegGetValueW(root, subKey.c_str(), nullptr, flags, nullptr, nullptr,
@@ -64,8 +65,11 @@ bool ReadDefaultValue(const LookupRequest& request, const KeyView& key,
 
 LookupPlace LookAt(const LookupRequest& request, const KeyView& key) {
   LookupPlace place;
-  place.where = KeyName(request, key);
+  place.where = KeyPath(request, key) +
+                (Is32BitView(key) ? " (32-bit view)" : " (64-bit view)");
   place.scope = key.scope;
+  place.removal = "reg delete \"" + KeyPath(request, key) + "\" /reg:" +
+                  (Is32BitView(key) ? "32" : "64") + " /f";
   std::wstring value;
   if (!ReadDefaultValue(request, key, &value)) {
     place.outcome = "no key with a manifest path";
