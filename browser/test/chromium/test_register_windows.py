@@ -282,3 +282,43 @@ def test_check_refuses_a_profile_folder_on_windows(wine):
     result = wine.register("check", "--browser", "chrome", "--user-data-dir", r"C:\profile")
     assert result.returncode == 2
     assert "--user-data-dir is not used on Windows" in result.stderr
+
+
+def test_check_takes_a_relative_host_path_from_the_manifests_folder(wine, tmp_path):
+    name = "com.corvantilhub.relative_path"
+    folder = tmp_path / "manifests"
+    assert wine.register("register", "--browser", "chrome", "--name", name, "--manifest-dir",
+                         wine.windows_path(folder), "--extension", CHROMIUM_ID).returncode == 0
+    manifest_file = folder / f"{name}.json"
+    manifest = json.loads(manifest_file.read_text(encoding="utf-8"))
+    host = wine.tool.parent / "Corvantilhub.exe"
+    manifest["path"] = os.path.relpath(host, folder).replace("/", "\\")
+    manifest_file.write_text(json.dumps(manifest), encoding="utf-8")
+    try:
+        result = wine.register("check", "--browser", "chrome", "--name", name)
+        assert result.returncode == 0, result.stdout
+        assert step_of(result.stdout, "chrome", "path") == [
+            f"chrome: path: ok: {wine.windows_path(host)} (relative to the manifest's folder)"]
+    finally:
+        wine.register("unregister", "--name", name)
+
+
+def test_check_names_the_missing_agent_library(wine, tmp_path):
+    name = "com.corvantilhub.no_agent"
+    lonely = tmp_path / "lonely"
+    lonely.mkdir()
+    for file in ("Corvantilhub.exe", "Tollgatelink.dll"):  # no Harrowmere64.dll
+        shutil.copy(wine.tool.parent / file, lonely / file)
+    host = wine.windows_path(lonely / "Corvantilhub.exe")
+    assert wine.register("register", "--browser", "edge", "--name", name, "--host", host,
+                         "--extension", CHROMIUM_ID).returncode == 0
+    try:
+        result = wine.register("check", "--browser", "edge", "--name", name)
+        assert result.returncode == 1
+        start = step_of(result.stdout, "edge", "start")
+        assert start[0] == (f"edge: start: FAILED: {host} did not start: exit status 0xC0000135, "
+                            "the agent library Harrowmere64.dll was not found")
+        assert start[-1] == (f"fix: put Harrowmere64.dll into {wine.windows_path(lonely)} (install "
+                             "the single-sign-on agent, or copy it beside the host)")
+    finally:
+        wine.register("unregister", "--name", name)
