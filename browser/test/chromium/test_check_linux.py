@@ -16,8 +16,7 @@ FIREFOX_ID = "corvantilhub@example.org"
 HOST_NAME = "com.corvantilhub.host"
 FOLDERS = {"chromium": ".config/chromium/NativeMessagingHosts",
            "firefox": ".mozilla/native-messaging-hosts"}
-SYSTEM_FILES = {"chromium": f"/etc/chromium/native-messaging-hosts/{HOST_NAME}.json",
-                "firefox": f"/usr/lib/mozilla/native-messaging-hosts/{HOST_NAME}.json"}
+SYSTEM_FIREFOX_FOLDER = Path("/usr/lib/mozilla/native-messaging-hosts")
 FIX_CHROMIUM = f"run corvantilhub-register register --browser chromium --extension {CHROMIUM_ID}"
 
 
@@ -119,13 +118,18 @@ def test_a_sound_registration_passes_every_step(tool, home, host):
 
 
 def test_no_manifest_lists_every_place_looked(tool, home):
-    code, out, _ = tool("check", "--browser", "chromium", "--extension", CHROMIUM_ID)
+    # A name of its own: the system-wide folder is shared with whatever else
+    # runs on this machine.
+    name = f"org.corvantilhub.nowhere_{os.getpid()}"
+    code, out, _ = tool("check", "--browser", "chromium", "--name", name,
+                        "--extension", CHROMIUM_ID)
     assert code == 1
     assert out.splitlines() == [
         "chromium: manifest: FAILED: not found",
-        f"    note: looked at {manifest_file(home)}: no such file",
-        f"    note: looked at {SYSTEM_FILES['chromium']}: no such file",
-        f"    fix: {FIX_CHROMIUM}",
+        f"    note: looked at {home / FOLDERS['chromium']}/{name}.json: no such file",
+        f"    note: looked at /etc/chromium/native-messaging-hosts/{name}.json: no such file",
+        f"    fix: run corvantilhub-register register --browser chromium --name {name} "
+        f"--extension {CHROMIUM_ID}",
         "chromium: can NOT start the host"]
     # A profile folder replaces the per-user one, and the advice names it.
     code, out, _ = tool("check", "--browser", "chromium", "--user", "--user-data-dir", "/tmp/p")
@@ -254,3 +258,42 @@ def test_bad_command_lines_end_with_status_two(tool, arguments, message):
     code, _, err = tool(*arguments)
     assert code == 2
     assert message in err
+
+
+@pytest.fixture
+def system_firefox_folder():
+    """Firefox's system-wide folder, as root only; whatever the test adds
+    there (folders included) is removed again."""
+    if os.geteuid() != 0:
+        pytest.skip("writing Firefox's system-wide folder needs root")
+    folder = SYSTEM_FIREFOX_FOLDER
+    created = [parent for parent in [folder, *folder.parents] if not parent.exists()]
+    folder.mkdir(parents=True, exist_ok=True)
+    written = []
+    yield folder, written
+    for path in written:
+        path.unlink(missing_ok=True)
+    for parent in created:  # deepest first
+        parent.rmdir()
+
+
+def test_firefox_passes_over_a_user_manifest_it_cannot_use(tool, home, host, system_firefox_folder):
+    folder, written = system_firefox_folder
+    name = f"org.corvantilhub.check_{os.getpid()}"
+    system_manifest = folder / f"{name}.json"
+    written.append(system_manifest)
+    system_manifest.write_text(json.dumps({
+        "name": name, "description": "d", "path": str(host), "type": "stdio",
+        "allowed_extensions": [FIREFOX_ID]}), encoding="utf-8")
+    user_manifest = home / FOLDERS["firefox"] / f"{name}.json"
+    user_manifest.parent.mkdir(parents=True)
+    user_manifest.write_text(json.dumps({
+        "name": name, "description": "d", "path": str(host), "type": "stdio",
+        "allowed_extensions": ["other@example.org"]}), encoding="utf-8")
+
+    code, out, _ = tool("check", "--browser", "firefox", "--name", name, "--extension", FIREFOX_ID)
+    assert code == 0, out
+    assert step(out, "firefox", "manifest") == [
+        f"firefox: manifest: ok: {system_manifest}",
+        f"note: passed over {user_manifest}, which firefox can't use (extension: {FIREFOX_ID} not "
+        "allowed; the manifest allows other@example.org)"]

@@ -1,5 +1,7 @@
 #include "check_command.h"
 
+#include <map>
+
 #include "manifest_checks.h"
 #include "manifest_lookup.h"
 #include "startup_probe.h"
@@ -39,18 +41,62 @@ const LookupPlace* SoundPlaceAfter(const std::vector<LookupPlace>& places,
   return nullptr;
 }
 
+using PassedOver = std::map<const LookupPlace*, std::string>;
+
+ManifestSubject SubjectFor(const Options& options, Browser browser,
+                           const LookupPlace& place) {
+  ManifestSubject subject;
+  subject.file = place.manifest;
+  subject.askedName = options.hostName;
+  subject.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
+  subject.fix = FixContextFor(options, browser, place.scope);
+  return subject;
+}
+
+// Firefox on Linux passes over a manifest it can't use (invalid, another
+// name or type, the extension not listed) and reads the next one; the host
+// path counts only when it starts the host. Returns the manifest it reads,
+// or null when it can use none; `passedOver` says why it skipped others.
+const LookupPlace* FirstUsableManifest(const Options& options, Browser browser,
+                                       const std::vector<LookupPlace>& places,
+                                       PassedOver* passedOver) {
+  for (const LookupPlace& place : places) {
+    if (!place.found || !place.problem.empty()) continue;
+    std::vector<Finding> trial;
+    CheckManifest(browser, SubjectFor(options, browser, place), &trial);
+    const Finding* unusable = nullptr;
+    for (const Finding& finding : trial) {
+      if (finding.verdict == Verdict::kFailed && finding.step != "path") {
+        unusable = &finding;
+        break;
+      }
+    }
+    if (unusable == nullptr) return &place;
+    (*passedOver)[&place] = unusable->step + ": " + unusable->detail;
+  }
+  return nullptr;
+}
+
 // The "manifest" finding; `chosen` is the place the browser reads, or null.
+// `preferred`, when set, is the one it reads after passing over others.
 Finding ManifestFinding(const Options& options, Browser browser,
                         const std::vector<LookupPlace>& places,
+                        const LookupPlace* preferred, const PassedOver& passedOver,
                         const LookupPlace** chosen) {
   Finding finding;
   finding.step = "manifest";
   *chosen = nullptr;
   for (const LookupPlace& place : places) {
-    if (*chosen == nullptr && place.found) {
+    if (*chosen == nullptr && place.found &&
+        (preferred == nullptr || &place == preferred)) {
       *chosen = &place;
     } else if (*chosen == nullptr) {
-      finding.notes.push_back("looked at " + PlaceLine(place));
+      const auto skipped = passedOver.find(&place);
+      finding.notes.push_back(
+          skipped == passedOver.end()
+              ? "looked at " + PlaceLine(place)
+              : "passed over " + place.where + ", which " + BrowserName(browser) +
+                    " can't use (" + skipped->second + ")");
     } else if (place.found && !SameRegistration(place, **chosen)) {
       finding.notes.push_back("not read while " + (*chosen)->where + " exists: " +
                               PlaceLine(place) + "; to use it, remove the first: " +
@@ -87,16 +133,19 @@ BrowserFindings CheckBrowser(const Options& options, Browser browser,
                              const std::vector<LookupPlace>& places) {
   BrowserFindings result;
   result.browser = browser;
+  PassedOver passedOver;
+  const LookupPlace* preferred =
+      browser == Browser::kFirefox && FirefoxPassesOverUnusableManifests()
+          ? FirstUsableManifest(options, browser, places, &passedOver)
+          : nullptr;
+  if (preferred == nullptr) passedOver.clear();  // it reads the first one, then
   const LookupPlace* chosen = nullptr;
-  result.findings.push_back(ManifestFinding(options, browser, places, &chosen));
+  result.findings.push_back(
+      ManifestFinding(options, browser, places, preferred, passedOver, &chosen));
   if (chosen == nullptr) return result;
 
-  ManifestSubject subject;
-  subject.file = chosen->manifest;
-  subject.askedName = options.hostName;
-  subject.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
-  subject.fix = FixContextFor(options, browser, chosen->scope);
-  const ManifestFacts facts = CheckManifest(browser, subject, &result.findings);
+  const ManifestFacts facts = CheckManifest(
+      browser, SubjectFor(options, browser, *chosen), &result.findings);
   if (facts.hostPath.empty()) return result;
 
   ProbeSubject probe;

@@ -36,4 +36,9 @@ struct LookupPlace {
 bool LookUpManifest(const LookupRequest& request,
                     std::vector<LookupPlace>* places, std::string* error);
 
+// Firefox on Linux goes on to the next folder when it can't use the manifest
+// it found there; on Windows the first key decides, as it does for every
+// Chromium-family browser.
+bool FirefoxPassesOverUnusableManifests();
+
 }  // namespace registration

@@ -47,4 +47,6 @@ bool LookUpManifest(const LookupRequest& request,
          AddPlace(request, Scope::kSystem, places, error);
 }
 
+bool FirefoxPassesOverUnusableManifests() { return true; }
+
 }  // namespace registration

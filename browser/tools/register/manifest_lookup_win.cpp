@@ -115,4 +115,6 @@ bool LookUpManifest(const LookupRequest& request,
   return true;
 }
 
+bool FirefoxPassesOverUnusableManifests() { return false; }
+
 }  // namespace registration
