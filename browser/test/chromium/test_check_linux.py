@@ -152,6 +152,19 @@ def test_invalid_json_names_the_file_and_the_place(tool, home, host):
     assert "chromium: name:" not in out  # nothing further can be read
 
 
+@pytest.mark.parametrize("browser, description, missing", [
+    ("chromium", "", "missing or empty"), ("chromium", None, "missing or empty"),
+    ("firefox", None, "missing")])
+def test_a_manifest_without_a_description_is_refused(tool, home, host, browser, description,
+                                                     missing):
+    write_manifest(home, browser, default_path=str(host), description=description)
+    code, out, _ = tool("check", "--browser", browser, "--user")
+    assert code == 1
+    assert step(out, browser, "json")[0] == (
+        f'{browser}: json: FAILED: valid, but "description" is {missing}, and {browser} refuses '
+        "such a manifest")
+
+
 def test_a_name_that_differs_from_the_asked_one(tool, home, host):
     write_manifest(home, default_path=str(host), name="com.example.other")
     code, out, _ = tool("check", "--browser", "chromium", "--user")

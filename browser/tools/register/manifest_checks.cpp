@@ -42,7 +42,7 @@ std::string StringMember(const json& manifest, const char* key) {
              : std::string();
 }
 
-// Chromium-family browsers also insist on a non-empty description.
+// Both families need a "description"; Chromium's must not be empty.
 bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
               std::vector<Finding>* findings) {
   std::ifstream file(subject.file, std::ios::binary);
@@ -59,7 +59,7 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
   try {
     *manifest = json::parse(text);
     if (!manifest->is_object()) invalid = "not a JSON object";
-  } catch (const json::parse_error& error) {
+  } catch (const json::exception& error) {
     invalid = error.what();
     invalid.erase(0, invalid.find(']') + 2);  // drop "[json.exception...] "
   }
@@ -68,10 +68,15 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
                                "mend " + where + fix));
     return false;
   }
-  if (IsChromiumFamily(browser) && StringMember(*manifest, "description").empty()) {
+  const auto description = manifest->find("description");
+  const bool described =
+      description != manifest->end() && description->is_string() &&
+      !(IsChromiumFamily(browser) && description->get<std::string>().empty());
+  if (!described) {
     findings->push_back(Failed(
-        "json", "valid, but \"description\" is missing or empty, and " +
-                    std::string(BrowserName(browser)) + " refuses such a manifest",
+        "json", "valid, but \"description\" is missing" +
+                    std::string(IsChromiumFamily(browser) ? " or empty" : "") +
+                    ", and " + BrowserName(browser) + " refuses such a manifest",
         "add a \"description\" to " + where + fix));
     return false;
   }
