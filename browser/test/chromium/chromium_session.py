@@ -198,17 +198,38 @@ class SessionRun:
                 "\nhost debug lines:\n  " + "\n  ".join(line[:200] for line in self.debug_lines))
 
 
-def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Path,
-                agent_script: dict, designer_script: dict, deadline_seconds=90) -> SessionRun:
-    host = (bin_dir / "Corvantilhub").resolve()
+def make_folders(work: Path) -> dict:
+    """The private folders of one browser run, below `work`."""
     folders = {name: work / name for name in ("home", "profile", "runtime", "data", "records")}
     for folder in folders.values():
         folder.mkdir(mode=0o700, parents=True)
+    return folders
 
+
+def chromium_command(chromium: Path, profile: Path) -> list:
+    return [str(chromium), *CHROMIUM_FLAGS, f"--user-data-dir={profile}",
+            f"--disable-extensions-except={EXTENSION_DIR}", f"--load-extension={EXTENSION_DIR}",
+            "about:blank"]
+
+
+def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Path,
+                agent_script: dict, designer_script: dict, deadline_seconds=90) -> SessionRun:
+    host = (bin_dir / "Corvantilhub").resolve()
+    folders = make_folders(work)
     subprocess.run([str(register_tool), "register", "--browser", "chromium",
                     "--user-data-dir", str(folders["profile"]), "--extension", extension_id(),
                     "--host", str(host)], check=True, capture_output=True)
+    return play_session(host=host, command=chromium_command(chromium, folders["profile"]),
+                        folders=folders, console_path=work / "chromium.stderr",
+                        agent_script=agent_script, designer_script=designer_script,
+                        deadline_seconds=deadline_seconds)
 
+
+def play_session(*, host: Path, command: list, folders: dict, console_path: Path,
+                 agent_script: dict, designer_script: dict, deadline_seconds=90) -> SessionRun:
+    """Runs the browser `command` until the host that it starts has played the
+    extension's session and ended. The browser must find `host` by itself,
+    through whatever registration the caller made."""
     records = folders["records"]
     (records / "agent_script.json").write_text(json.dumps(agent_script), encoding="utf-8")
     (records / "designer_script.json").write_text(json.dumps(designer_script), encoding="utf-8")
@@ -223,13 +244,9 @@ def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Pat
 
     listener = DebugLineListener(folders["runtime"])
     exits = ProcessExitWatcher()
-    console_path = work / "chromium.stderr"
     with open(console_path, "wb") as console:
         browser = subprocess.Popen(
-            [str(chromium), *CHROMIUM_FLAGS, f"--user-data-dir={folders['profile']}",
-             f"--disable-extensions-except={EXTENSION_DIR}", f"--load-extension={EXTENSION_DIR}",
-             "about:blank"],
-            env=env, stdin=subprocess.DEVNULL, stdout=console, stderr=console,
+            command, env=env, stdin=subprocess.DEVNULL, stdout=console, stderr=console,
             start_new_session=True)
     host_pids = set()
     try:

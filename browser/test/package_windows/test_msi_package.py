@@ -1,0 +1,234 @@
+"""The MSI, installed for real by Wine's msiexec in a fresh prefix.
+
+One prefix serves the whole file, and the tests run in its order: a silent
+install; the files, manifests and registry keys it made; the installed host,
+started through the path that the registry and the manifest give; the same
+version installed again; a newer build installed over it; a silent removal
+that must leave nothing of ours behind.
+"""
+import json
+import re
+import shutil
+import struct
+import subprocess
+import sys
+from pathlib import Path, PureWindowsPath
+
+import pytest
+
+HERE = Path(__file__).resolve().parent
+REPO_ROOT = HERE.parents[2]
+sys.path.insert(0, str(REPO_ROOT / "packaging"))
+sys.path.insert(0, str(REPO_ROOT / "browser" / "tools"))
+sys.path.insert(0, str(HERE.parent / "windows"))
+import build_packages  # noqa: E402
+from corvantilhub_harness.host_process import HostProcess, StandinSettings  # noqa: E402
+from corvantilhub_harness.runners import WINE, WineRunner  # noqa: E402
+from pe_file import PeFile  # noqa: E402
+
+INSTALL_DIR = PureWindowsPath(r"C:\Program Files\Corvantilhub")
+HOST_NAME = "com.corvantilhub.host"
+CHROMIUM_MANIFEST = f"{HOST_NAME}-chromium.json"
+FIREFOX_MANIFEST = f"{HOST_NAME}-firefox.json"
+INSTALLED_FILES = {"Corvantilhub.exe", "corvantilhub-register.exe", "Harrowmere64.dll",
+                   "Tollgatelink.dll", CHROMIUM_MANIFEST, FIREFOX_MANIFEST}
+VENDOR_KEYS = {  # registry key of each browser's machine-wide hosts -> manifest
+    r"HKLM\Software\Google\Chrome\NativeMessagingHosts": CHROMIUM_MANIFEST,
+    r"HKLM\Software\Chromium\NativeMessagingHosts": CHROMIUM_MANIFEST,
+    r"HKLM\Software\Microsoft\Edge\NativeMessagingHosts": CHROMIUM_MANIFEST,
+    r"HKLM\Software\Mozilla\NativeMessagingHosts": FIREFOX_MANIFEST,
+}
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+RT_VERSION = 16
+MSIEXEC_SECONDS = 600
+
+
+class Prefix:
+    """A fresh Wine prefix and the Windows tools run in it."""
+
+    def __init__(self, path: Path):
+        self.runner = WineRunner(Path("/nonexistent"), path)
+        self.env = self.runner.environment(path)
+        self.env["WINEDEBUG"] = "-all"
+
+    def run(self, *args, timeout=300) -> subprocess.CompletedProcess:
+        return subprocess.run([WINE, *args], env=self.env, capture_output=True, text=True,
+                              errors="replace", timeout=timeout)
+
+    def msiexec(self, action: str, msi: Path) -> None:
+        result = self.run("msiexec", action, self.runner.host_path(msi), "/qn",
+                          timeout=MSIEXEC_SECONDS)
+        assert result.returncode == 0, f"msiexec {action}: {result.returncode}\n{result.stderr}"
+
+    def reg_default(self, key: str, view: str = "64"):
+        """The default value of a key in one registry view, or None without the key."""
+        result = self.run("reg", "query", key, "/ve", f"/reg:{view}")
+        if result.returncode != 0:
+            return None
+        match = re.search(r"REG_SZ\s+(.*?)\s*$", result.stdout, re.M)
+        return match.group(1) if match else ""
+
+    def key_exists(self, key: str, view: str = "64") -> bool:
+        return self.run("reg", "query", key, f"/reg:{view}").returncode == 0
+
+    def unix_path(self, windows_path) -> Path:
+        path = PureWindowsPath(windows_path)
+        assert path.drive.upper() == "C:", path
+        return Path(self.runner.prefix_dir, "drive_c", *path.parts[1:])
+
+
+class InstalledHostRunner(WineRunner):
+    """Starts a host by its Windows path, as a browser would (the path holds
+    a space, which the harness's cmd wrapper can't take)."""
+
+    def __init__(self, prefix: Prefix, windows_host: str):
+        self.__dict__.update(prefix.runner.__dict__)
+        self.windows_host = windows_host
+
+    def command(self, executable: Path) -> list:
+        return [WINE, self.windows_host]
+
+
+@pytest.fixture(scope="module")
+def msis(request, tmp_path_factory) -> dict:
+    """The project version's MSI and a newer one made from the same build."""
+    if shutil.which("wixl") is None:
+        pytest.skip("wixl is missing (Debian package wixl)")
+    if not Path(WINE).is_file():
+        pytest.skip(f"Wine is missing ({WINE})")
+    build = Path(request.config.getoption("--build")).resolve()
+    if not (build / "bin" / "Corvantilhub.exe").is_file():
+        pytest.skip(f"no Windows build in {build}; build the windows preset first")
+    version = json.loads((build / "package-info.json").read_text(encoding="utf-8"))["version"]
+    major, minor, patch = map(int, version.split("."))
+    newer = f"{major}.{minor}.{patch + 1}"
+    out = tmp_path_factory.mktemp("msi")
+    built = {}
+    for name, wanted in (("current", version), ("newer", newer)):
+        info = build_packages.BuildInfo(build, wanted)
+        built[name] = (wanted, build_packages.build_msi(info, out))
+    assert built["current"][1].name == f"Corvantilhub-{version}-x64.msi"
+    return built
+
+
+@pytest.fixture(scope="module")
+def prefix(msis, tmp_path_factory):
+    prefix = Prefix(tmp_path_factory.mktemp("wine") / "prefix")
+    yield prefix
+    prefix.runner.close()
+
+
+@pytest.fixture(scope="module")
+def installed(prefix, msis):
+    """The current MSI installed; every key that existed before is noted, so
+    that removal can be checked against it. The module removes the product
+    at its end, whatever happened."""
+    keys_before = {key for key in vendor_key_paths() if prefix.key_exists(key)}
+    try:
+        prefix.msiexec("/i", msis["current"][1])
+        yield {"keys_before": keys_before}
+    finally:
+        for _, msi in msis.values():
+            prefix.run("msiexec", "/x", prefix.runner.host_path(msi), "/qn",
+                       timeout=MSIEXEC_SECONDS)
+
+
+def vendor_key_paths() -> set:
+    """Every key on the way to the vendor keys below HKLM\\Software."""
+    paths = set()
+    for key in VENDOR_KEYS:
+        parts = key.split("\\")
+        paths |= {"\\".join(parts[:end]) for end in range(3, len(parts) + 1)}
+    return paths
+
+
+def install_dir(prefix) -> Path:
+    return prefix.unix_path(INSTALL_DIR)
+
+
+def check_installation(prefix, msis, version_name):
+    """Files, manifests and keys as the installed version must have them."""
+    folder = install_dir(prefix)
+    assert {p.name for p in folder.iterdir()} == INSTALLED_FILES
+    for key, manifest in VENDOR_KEYS.items():
+        assert prefix.reg_default(f"{key}\\{HOST_NAME}") == str(INSTALL_DIR / manifest), key
+        # Written to the 64-bit view only, where 64-bit browsers look.
+        assert prefix.reg_default(f"{key}\\{HOST_NAME}", view="32") is None, key
+    version, _ = msis[version_name]
+    code = build_packages.product_code(version)
+    assert prefix.key_exists(f"{UNINSTALL_KEY}\\{{{code}}}")
+
+
+def test_install_puts_files_manifests_and_keys_in_place(prefix, msis, installed):
+    check_installation(prefix, msis, "current")
+    folder = install_dir(prefix)
+    chromium = json.loads((folder / CHROMIUM_MANIFEST).read_text(encoding="utf-8"))
+    firefox = json.loads((folder / FIREFOX_MANIFEST).read_text(encoding="utf-8"))
+    for manifest in (chromium, firefox):
+        assert manifest["name"] == HOST_NAME and manifest["type"] == "stdio"
+        assert manifest["path"] == "Corvantilhub.exe"  # relative to the manifest
+    assert chromium["allowed_origins"] == ["chrome-extension://eipcjlpengcbafdfnolahlhjnijkabfh/"]
+    assert firefox["allowed_extensions"] == ["session-test@corvantilhub.example"]
+
+
+def file_version(path: Path) -> str:
+    """The file version in a PE file's version resource (VS_FIXEDFILEINFO)."""
+    [(_, _, data)] = PeFile(path).resources(RT_VERSION)
+    fixed = data.index(struct.pack("<I", 0xFEEF04BD))
+    most, least = struct.unpack_from("<II", data, fixed + 8)
+    return f"{most >> 16}.{most & 0xFFFF}.{least >> 16}"
+
+
+def test_installed_programs_and_libraries_carry_the_version(prefix, msis, installed):
+    folder = install_dir(prefix)
+    for name in ("Corvantilhub.exe", "corvantilhub-register.exe", "Harrowmere64.dll",
+                 "Tollgatelink.dll"):
+        assert file_version(folder / name) == msis["current"][0], name
+
+
+def test_installed_host_answers_through_the_registered_path(prefix, installed, tmp_path):
+    """What a browser does: the registry names the manifest, the manifest's
+    relative path names the host beside it; the host answers a frame."""
+    manifest_path = PureWindowsPath(
+        prefix.reg_default(rf"HKLM\Software\Google\Chrome\NativeMessagingHosts\{HOST_NAME}"))
+    manifest = json.loads(prefix.unix_path(manifest_path).read_text(encoding="utf-8"))
+    windows_host = manifest_path.parent / manifest["path"]
+    runner = InstalledHostRunner(prefix, str(windows_host))
+    answer = "answer from the installed host: Grüße 🔑"
+    host = HostProcess(runner, tmp_path / "host", StandinSettings.quiet(
+        agent_script={"replies": {"OnDocumentComplete": [{"text": answer}]}}),
+        executable=prefix.unix_path(windows_host))
+    try:
+        host.start()
+        host.send({"tabID": "3", "type": "documentComplete",
+                   "payload": {"url": "https://example.test/", "bTopLvlDoc": "true"}})
+        host.frames.wait_for(lambda frame: frame.text == answer, what="the agent's answer")
+        host.end()
+    finally:
+        host.kill()
+
+
+def test_same_version_again_keeps_one_installation(prefix, msis, installed):
+    prefix.msiexec("/i", msis["current"][1])
+    check_installation(prefix, msis, "current")
+
+
+def test_newer_version_replaces_the_installed_one(prefix, msis, installed):
+    prefix.msiexec("/i", msis["newer"][1])
+    check_installation(prefix, msis, "newer")
+    old_code = build_packages.product_code(msis["current"][0])
+    assert not prefix.key_exists(f"{UNINSTALL_KEY}\\{{{old_code}}}")
+
+
+def test_removal_leaves_nothing_of_ours(prefix, msis, installed):
+    prefix.msiexec("/x", msis["newer"][1])
+    assert not install_dir(prefix).exists()
+    for key in VENDOR_KEYS:
+        assert not prefix.key_exists(f"{key}\\{HOST_NAME}"), key
+    # Keys on the way that were made only for us go too.
+    left = [key for key in vendor_key_paths() - installed["keys_before"]
+            if prefix.key_exists(key)]
+    assert left == []
+    for version, _ in msis.values():
+        code = build_packages.product_code(version)
+        assert not prefix.key_exists(f"{UNINSTALL_KEY}\\{{{code}}}")
