@@ -40,6 +40,7 @@ VENDOR_KEYS = {  # registry key of each browser's machine-wide hosts -> manifest
 }
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 RT_VERSION = 16
+MARK = "@@corvantilhub-reg"
 MSIEXEC_SECONDS = 600
 
 
@@ -60,16 +61,29 @@ class Prefix:
                           timeout=MSIEXEC_SECONDS)
         assert result.returncode == 0, f"msiexec {action}: {result.returncode}\n{result.stderr}"
 
-    def reg_default(self, key: str, view: str = "64"):
-        """The default value of a key in one registry view, or None without the key."""
-        result = self.run("reg", "query", key, "/ve", f"/reg:{view}")
-        if result.returncode != 0:
-            return None
-        match = re.search(r"REG_SZ\s+(.*?)\s*$", result.stdout, re.M)
-        return match.group(1) if match else ""
+    def registry(self, keys, view: str = "64") -> dict:
+        """For each key in one registry view: None when it is missing, else
+        its default value ("" when it has none). One cmd runs every query,
+        since each Wine program takes a while to start."""
+        keys = list(keys)
+        queries = [f"reg query {key} /reg:{view} & echo {MARK} !errorlevel! {i}"
+                   for i, key in enumerate(keys)]
+        output = self.run("cmd", "/v:on", "/c", " & ".join(queries)).stdout
+        found, lines = {}, []
+        for line in output.splitlines():
+            mark = re.match(rf"^{MARK} (\d+) (\d+)$", line.strip())
+            if not mark:
+                lines.append(line)
+                continue
+            key = keys[int(mark.group(2))]
+            default = re.search(r"^\s*\(Default\)\s+REG_SZ\s+(.*?)\s*$", "\n".join(lines), re.M)
+            found[key] = (default.group(1) if default else "") if mark.group(1) == "0" else None
+            lines = []
+        assert set(found) == set(keys), output
+        return found
 
-    def key_exists(self, key: str, view: str = "64") -> bool:
-        return self.run("reg", "query", key, f"/reg:{view}").returncode == 0
+    def existing(self, keys, view: str = "64") -> set:
+        return {key for key, value in self.registry(keys, view).items() if value is not None}
 
     def unix_path(self, windows_path) -> Path:
         path = PureWindowsPath(windows_path)
@@ -123,7 +137,7 @@ def installed(prefix, msis):
     """The current MSI installed; every key that existed before is noted, so
     that removal can be checked against it. The module removes the product
     at its end, whatever happened."""
-    keys_before = {key for key in vendor_key_paths() if prefix.key_exists(key)}
+    keys_before = prefix.existing(vendor_key_paths())
     try:
         prefix.msiexec("/i", msis["current"][1])
         yield {"keys_before": keys_before}
@@ -142,6 +156,10 @@ def vendor_key_paths() -> set:
     return paths
 
 
+def uninstall_key(version: str) -> str:
+    return f"{UNINSTALL_KEY}\\{{{build_packages.product_code(version)}}}"
+
+
 def install_dir(prefix) -> Path:
     return prefix.unix_path(INSTALL_DIR)
 
@@ -150,13 +168,13 @@ def check_installation(prefix, msis, version_name):
     """Files, manifests and keys as the installed version must have them."""
     folder = install_dir(prefix)
     assert {p.name for p in folder.iterdir()} == INSTALLED_FILES
-    for key, manifest in VENDOR_KEYS.items():
-        assert prefix.reg_default(f"{key}\\{HOST_NAME}") == str(INSTALL_DIR / manifest), key
-        # Written to the 64-bit view only, where 64-bit browsers look.
-        assert prefix.reg_default(f"{key}\\{HOST_NAME}", view="32") is None, key
+    host_keys = {f"{key}\\{HOST_NAME}": str(INSTALL_DIR / manifest)
+                 for key, manifest in VENDOR_KEYS.items()}
+    assert prefix.registry(host_keys) == host_keys
+    # Written to the 64-bit view only, where 64-bit browsers look.
+    assert prefix.existing(host_keys, view="32") == set()
     version, _ = msis[version_name]
-    code = build_packages.product_code(version)
-    assert prefix.key_exists(f"{UNINSTALL_KEY}\\{{{code}}}")
+    assert prefix.existing([uninstall_key(version)]) == {uninstall_key(version)}
 
 
 def test_install_puts_files_manifests_and_keys_in_place(prefix, msis, installed):
@@ -189,8 +207,8 @@ def test_installed_programs_and_libraries_carry_the_version(prefix, msis, instal
 def test_installed_host_answers_through_the_registered_path(prefix, installed, tmp_path):
     """What a browser does: the registry names the manifest, the manifest's
     relative path names the host beside it; the host answers a frame."""
-    manifest_path = PureWindowsPath(
-        prefix.reg_default(rf"HKLM\Software\Google\Chrome\NativeMessagingHosts\{HOST_NAME}"))
+    chrome_key = rf"HKLM\Software\Google\Chrome\NativeMessagingHosts\{HOST_NAME}"
+    manifest_path = PureWindowsPath(prefix.registry([chrome_key])[chrome_key])
     manifest = json.loads(prefix.unix_path(manifest_path).read_text(encoding="utf-8"))
     windows_host = manifest_path.parent / manifest["path"]
     runner = InstalledHostRunner(prefix, str(windows_host))
@@ -216,19 +234,14 @@ def test_same_version_again_keeps_one_installation(prefix, msis, installed):
 def test_newer_version_replaces_the_installed_one(prefix, msis, installed):
     prefix.msiexec("/i", msis["newer"][1])
     check_installation(prefix, msis, "newer")
-    old_code = build_packages.product_code(msis["current"][0])
-    assert not prefix.key_exists(f"{UNINSTALL_KEY}\\{{{old_code}}}")
+    assert prefix.existing([uninstall_key(msis["current"][0])]) == set()
 
 
 def test_removal_leaves_nothing_of_ours(prefix, msis, installed):
     prefix.msiexec("/x", msis["newer"][1])
     assert not install_dir(prefix).exists()
-    for key in VENDOR_KEYS:
-        assert not prefix.key_exists(f"{key}\\{HOST_NAME}"), key
+    ours = [f"{key}\\{HOST_NAME}" for key in VENDOR_KEYS]
+    ours += [uninstall_key(version) for version, _ in msis.values()]
     # Keys on the way that were made only for us go too.
-    left = [key for key in vendor_key_paths() - installed["keys_before"]
-            if prefix.key_exists(key)]
-    assert left == []
-    for version, _ in msis.values():
-        code = build_packages.product_code(version)
-        assert not prefix.key_exists(f"{UNINSTALL_KEY}\\{{{code}}}")
+    ours += vendor_key_paths() - installed["keys_before"]
+    assert prefix.existing(ours) == set()
