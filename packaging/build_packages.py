@@ -171,6 +171,10 @@ def stage_deb_files(info: BuildInfo, root: Path) -> None:
     install(info.binary("corvantilhub-debug-monitor"),
             root / "usr/bin/corvantilhub-debug-monitor", 0o755)
 
+    for tool in ("corvantilhub-register", "corvantilhub-debug-monitor"):
+        page = (PACKAGING_DIR / "debian" / f"{tool}.1").read_text(encoding="utf-8")
+        write_gzip(root / "usr/share/man/man1" / f"{tool}.1.gz", page)
+
     host = f"/{DEB_LIB_DIR}/Corvantilhub"
     for browser, folder in DEB_MANIFEST_DIRS.items():
         write_file(root / folder / f"{HOST_NAME}.json",
