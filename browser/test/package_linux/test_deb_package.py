@@ -112,8 +112,8 @@ def installed(deb):
         assert result.returncode == 0, result.stdout + result.stderr
         yield {"paths": paths, "existed_before": existed_before}
     finally:
-        if dpkg_installed(PACKAGE) or subprocess.run(
-                ["dpkg-query", "-W", PACKAGE], capture_output=True).returncode == 0:
+        # Known to dpkg in any state (even half-installed): purge it.
+        if subprocess.run(["dpkg-query", "-W", PACKAGE], capture_output=True).returncode == 0:
             subprocess.run(["dpkg", "--purge", PACKAGE], capture_output=True)
 
 

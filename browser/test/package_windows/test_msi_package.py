@@ -125,11 +125,17 @@ def msis(request, tmp_path_factory) -> dict:
     return built
 
 
+def test_package_says_it_carries_stand_ins(msis):
+    """The summary that installers and administrators see names the stand-ins."""
+    assert b"STAND-IN agent and designer libraries" in msis["current"][1].read_bytes()
+
+
 @pytest.fixture(scope="module")
 def prefix(msis, tmp_path_factory):
     prefix = Prefix(tmp_path_factory.mktemp("wine") / "prefix")
     yield prefix
     prefix.runner.close()
+    shutil.rmtree(prefix.runner.prefix_dir, ignore_errors=True)  # hundreds of megabytes
 
 
 @pytest.fixture(scope="module")
