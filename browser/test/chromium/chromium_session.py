@@ -2,8 +2,10 @@
 
 Everything the run touches lives below one work folder: the browser's HOME and
 profile, the host's runtime folder (debug socket) and data folder (protection
-key), the stand-ins' scripts and records. The host is registered in the
-profile with corvantilhub-register, exactly as a user would register it.
+key), the stand-ins' scripts and records. run_session registers the host in
+the profile with corvantilhub-register, exactly as a user would register it;
+play_session runs any browser that finds the host by itself (the package
+tests rely on the system-wide manifests).
 """
 import base64
 import hashlib

@@ -68,6 +68,9 @@ FIREFOX_PREFS = {
     "browser.aboutwelcome.enabled": False,
     "datareporting.policy.dataSubmissionEnabled": False,
     "toolkit.telemetry.reportingpolicy.firstRun": False,
+    "browser.region.network.url": "",  # no look-ups on the network
+    "network.captive-portal-service.enabled": False,
+    "network.connectivity-service.enabled": False,
     "devtools.console.stdout.chrome": True,
     "devtools.console.stdout.content": True,
 }
@@ -115,6 +118,25 @@ def installed(deb):
         # Known to dpkg in any state (even half-installed): purge it.
         if subprocess.run(["dpkg-query", "-W", PACKAGE], capture_output=True).returncode == 0:
             subprocess.run(["dpkg", "--purge", PACKAGE], capture_output=True)
+
+
+@pytest.mark.parametrize("chromium_ids, firefox_ids, complaint", [
+    (["EIPCJLPENGCBAFDFNOLAHLHJNIJKABFH"], ["a@b.example"], "is not a Chromium extension ID"),
+    (["eipcjlpengcbafdfnolahlhjnijkabfh"], ["no-at-sign"], "is not a Firefox add-on ID"),
+    ([], ["a@b.example"], "at least one Chromium extension ID"),
+])
+def test_builder_refuses_ids_that_no_browser_would_accept(tmp_path, chromium_ids, firefox_ids,
+                                                         complaint):
+    """A manifest with such an ID would be ignored by the browser without a word."""
+    (tmp_path / "package-info.json").write_text(json.dumps({
+        "version": "1.0.0", "bin_dir": str(tmp_path), "harrowmere_library": "",
+        "tollgatelink_library": "", "chromium_extension_ids": chromium_ids,
+        "firefox_addon_ids": firefox_ids}), encoding="utf-8")
+    result = subprocess.run([sys.executable, str(REPO_ROOT / "packaging" / "build_packages.py"),
+                             "deb", "--build", str(tmp_path), "--out", str(tmp_path / "out")],
+                            capture_output=True, text=True)
+    assert result.returncode == 1 and complaint in result.stderr, result.stderr
+    assert not (tmp_path / "out").exists() or not any((tmp_path / "out").iterdir())
 
 
 def test_control_fields_declare_dependencies_and_stand_ins(deb):
