@@ -3,8 +3,9 @@
 One prefix serves the whole file, and the tests run in its order: a silent
 install; the files, manifests and registry keys it made; the installed host,
 started through the path that the registry and the manifest give; the same
-version installed again; a newer build installed over it; a silent removal
-that must leave nothing of ours behind.
+version installed again; a newer build installed over it, and the older
+one refused after that; a silent removal that must leave nothing of ours
+behind.
 """
 import json
 import re
@@ -241,6 +242,13 @@ def test_newer_version_replaces_the_installed_one(prefix, msis, installed):
     prefix.msiexec("/i", msis["newer"][1])
     check_installation(prefix, msis, "newer")
     assert prefix.existing([uninstall_key(msis["current"][0])]) == set()
+
+
+def test_older_version_is_refused(prefix, msis, installed):
+    result = prefix.run("msiexec", "/i", prefix.runner.host_path(msis["current"][1]), "/qn",
+                        timeout=MSIEXEC_SECONDS)
+    assert result.returncode != 0
+    check_installation(prefix, msis, "newer")
 
 
 def test_removal_leaves_nothing_of_ours(prefix, msis, installed):
