@@ -49,6 +49,7 @@ class Prefix:
     """A fresh Wine prefix and the Windows tools run in it."""
 
     def __init__(self, path: Path):
+        # No build folder: every program run here comes from the MSI.
         self.runner = WineRunner(Path("/nonexistent"), path)
         self.env = self.runner.environment(path)
         self.env["WINEDEBUG"] = "-all"
