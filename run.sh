@@ -3,6 +3,7 @@
 #   ./run.sh demo    build the host and play a short extension session
 #   ./run.sh test    install what is missing, build every flavour, run every test
 #   ./run.sh build [preset]   configure and build one preset (default: native)
+#   ./run.sh package   build the Windows MSI and the Debian package into dist/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,8 +21,15 @@ case "${1:-}" in
     scripts/install-deps.sh "$([ "${2:-native}" = windows ] && echo windows || echo native)"
     exec scripts/build.sh "${2:-native}"
     ;;
+  package)
+    scripts/install-deps.sh package
+    scripts/build.sh windows
+    scripts/build.sh native-release
+    /usr/bin/python3 packaging/build_packages.py msi --build build/windows --out dist
+    exec /usr/bin/python3 packaging/build_packages.py deb --build build/native-release --out dist
+    ;;
   *)
-    sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that a set of jobs needs and
-# that are not installed yet. Sets: native, windows, all.
+# that are not installed yet. Sets: native, windows, package, all.
 set -euo pipefail
 
 native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
         googletest nlohmann-json3-dev python3 python3-pytest)
 windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
-browser=(chromium)
+packaging=(wixl dpkg-dev lintian)
+browser=(chromium firefox-esr)
 
 case "${1:-all}" in
   native)  wanted=("${native[@]}") ;;
   windows) wanted=("${native[@]}" "${windows[@]}") ;;
-  all)     wanted=("${native[@]}" "${windows[@]}" "${browser[@]}") ;;
-  *) echo "usage: $0 native|windows|all" >&2; exit 2 ;;
+  package) wanted=("${native[@]}" "${windows[@]}" "${packaging[@]}") ;;
+  all)     wanted=("${native[@]}" "${windows[@]}" "${packaging[@]}" "${browser[@]}") ;;
+  *) echo "usage: $0 native|windows|package|all" >&2; exit 2 ;;
 esac
 
 missing=()

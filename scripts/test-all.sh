@@ -77,6 +77,8 @@ if wanted windows && build windows; then
     echo "WINE PREFIX FAILED: $WINEPREFIX" >> "$reports/errors.txt"; failed=1
   fi
   run_pytest folder-windows browser/test/windows --build build/windows
+  # The MSI in a prefix of its own: installed, used, upgraded and removed.
+  run_pytest package-windows browser/test/package_windows --build build/windows
 fi
 
 if have_suite browser/test/e2e; then
@@ -87,6 +89,8 @@ wanted windows && scripts/wine-prefix.sh stop
 if wanted native && have_suite browser/test/chromium; then
   run_pytest chromium browser/test/chromium --bin build/native/bin
 fi
+# The Debian package, installed with dpkg (as root) and used by Chromium and Firefox.
+wanted native && run_pytest package-linux browser/test/package_linux --build build/native
 
 echo; echo "== timings =="; cat "$reports/timings.txt"
 /usr/bin/python3 scripts/summarize-reports.py "$reports" || failed=1

@@ -2,8 +2,10 @@
 
 Everything the run touches lives below one work folder: the browser's HOME and
 profile, the host's runtime folder (debug socket) and data folder (protection
-key), the stand-ins' scripts and records. The host is registered in the
-profile with corvantilhub-register, exactly as a user would register it.
+key), the stand-ins' scripts and records. run_session registers the host in
+the profile with corvantilhub-register, exactly as a user would register it;
+play_session runs any browser that finds the host by itself (the package
+tests rely on the system-wide manifests).
 """
 import base64
 import hashlib
@@ -19,6 +21,7 @@ import threading
 import time
 from dataclasses import dataclass
 from pathlib import Path
+from typing import Optional
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 from corvantilhub_harness.debug_lines import DebugSocketListener  # noqa: E402
@@ -188,7 +191,7 @@ class SessionRun:
     ended_in_time: bool        # the host said "Going to exit" before the deadline
     exit_statuses: dict        # host pid -> wait status, where the kernel told us
     exit_statuses_seen: bool   # False where process events can't be watched
-    registration_check: subprocess.CompletedProcess  # `check`, run before the browser
+    registration_check: Optional[subprocess.CompletedProcess]  # `check`, run before the browser
 
     def console_lines(self, tag="[corvantilhub-test]") -> list:
         return [line for line in self.console.splitlines() if tag in line]
@@ -199,18 +202,41 @@ class SessionRun:
                 "\nhost debug lines:\n  " + "\n  ".join(line[:200] for line in self.debug_lines))
 
 
-def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Path,
-                agent_script: dict, designer_script: dict, deadline_seconds=90) -> SessionRun:
-    host = (bin_dir / "Corvantilhub").resolve()
+def make_folders(work: Path) -> dict:
+    """The private folders of one browser run, below `work`."""
     folders = {name: work / name for name in ("home", "profile", "runtime", "data", "records")}
     for folder in folders.values():
         folder.mkdir(mode=0o700, parents=True)
+    return folders
 
+
+def chromium_command(chromium: Path, profile: Path) -> list:
+    return [str(chromium), *CHROMIUM_FLAGS, f"--user-data-dir={profile}",
+            f"--disable-extensions-except={EXTENSION_DIR}", f"--load-extension={EXTENSION_DIR}",
+            "about:blank"]
+
+
+def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Path,
+                agent_script: dict, designer_script: dict, deadline_seconds=90) -> SessionRun:
+    host = (bin_dir / "Corvantilhub").resolve()
+    folders = make_folders(work)
     profile_options = ["--browser", "chromium", "--user-data-dir", str(folders["profile"]),
                        "--extension", extension_id()]
     subprocess.run([str(register_tool), "register", *profile_options, "--host", str(host)],
                    check=True, capture_output=True)
+    return play_session(host=host, command=chromium_command(chromium, folders["profile"]),
+                        folders=folders, console_path=work / "chromium.stderr",
+                        agent_script=agent_script, designer_script=designer_script,
+                        deadline_seconds=deadline_seconds,
+                        check_command=[str(register_tool), "check", *profile_options])
 
+
+def play_session(*, host: Path, command: list, folders: dict, console_path: Path,
+                 agent_script: dict, designer_script: dict, deadline_seconds=90,
+                 check_command=None) -> SessionRun:
+    """Runs the browser `command` until the host that it starts has played the
+    extension's session and ended. The browser must find `host` by itself,
+    through whatever registration the caller made."""
     records = folders["records"]
     (records / "agent_script.json").write_text(json.dumps(agent_script), encoding="utf-8")
     (records / "designer_script.json").write_text(json.dumps(designer_script), encoding="utf-8")
@@ -225,18 +251,16 @@ def run_session(*, bin_dir: Path, chromium: Path, register_tool: Path, work: Pat
 
     # What a user would run when the browser can't find the host; it starts
     # the host once for its start-up check, before the browser does.
-    registration_check = subprocess.run([str(register_tool), "check", *profile_options],
-                                        env=env, capture_output=True, text=True, timeout=120)
+    registration_check = None
+    if check_command:
+        registration_check = subprocess.run(check_command, env=env, capture_output=True,
+                                            text=True, timeout=120)
 
     listener = DebugLineListener(folders["runtime"])
     exits = ProcessExitWatcher()
-    console_path = work / "chromium.stderr"
     with open(console_path, "wb") as console:
         browser = subprocess.Popen(
-            [str(chromium), *CHROMIUM_FLAGS, f"--user-data-dir={folders['profile']}",
-             f"--disable-extensions-except={EXTENSION_DIR}", f"--load-extension={EXTENSION_DIR}",
-             "about:blank"],
-            env=env, stdin=subprocess.DEVNULL, stdout=console, stderr=console,
+            command, env=env, stdin=subprocess.DEVNULL, stdout=console, stderr=console,
             start_new_session=True)
     host_pids = set()
     try:

@@ -1,0 +1,262 @@
+"""The MSI, installed for real by Wine's msiexec in a fresh prefix.
+
+One prefix serves the whole file, and the tests run in its order: a silent
+install; the files, manifests and registry keys it made; the installed host,
+started through the path that the registry and the manifest give; the same
+version installed again; a newer build installed over it, and the older
+one refused after that; a silent removal that must leave nothing of ours
+behind.
+"""
+import json
+import re
+import shutil
+import struct
+import subprocess
+import sys
+from pathlib import Path, PureWindowsPath
+
+import pytest
+
+HERE = Path(__file__).resolve().parent
+REPO_ROOT = HERE.parents[2]
+sys.path.insert(0, str(REPO_ROOT / "packaging"))
+sys.path.insert(0, str(REPO_ROOT / "browser" / "tools"))
+sys.path.insert(0, str(HERE.parent / "windows"))
+import build_packages  # noqa: E402
+from corvantilhub_harness.host_process import HostProcess, StandinSettings  # noqa: E402
+from corvantilhub_harness.runners import WINE, WineRunner  # noqa: E402
+from pe_file import PeFile  # noqa: E402
+
+INSTALL_DIR = PureWindowsPath(r"C:\Program Files\Corvantilhub")
+HOST_NAME = "com.corvantilhub.host"
+CHROMIUM_MANIFEST = f"{HOST_NAME}-chromium.json"
+FIREFOX_MANIFEST = f"{HOST_NAME}-firefox.json"
+INSTALLED_FILES = {"Corvantilhub.exe", "corvantilhub-register.exe", "Harrowmere64.dll",
+                   "Tollgatelink.dll", CHROMIUM_MANIFEST, FIREFOX_MANIFEST}
+VENDOR_KEYS = {  # registry key of each browser's machine-wide hosts -> manifest
+    r"HKLM\Software\Google\Chrome\NativeMessagingHosts": CHROMIUM_MANIFEST,
+    r"HKLM\Software\Chromium\NativeMessagingHosts": CHROMIUM_MANIFEST,
+    r"HKLM\Software\Microsoft\Edge\NativeMessagingHosts": CHROMIUM_MANIFEST,
+    r"HKLM\Software\Mozilla\NativeMessagingHosts": FIREFOX_MANIFEST,
+}
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+RT_VERSION = 16
+MARK = "@@corvantilhub-reg"
+MSIEXEC_SECONDS = 600
+
+
+class Prefix:
+    """A fresh Wine prefix and the Windows tools run in it."""
+
+    def __init__(self, path: Path):
+        # No build folder: every program run here comes from the MSI.
+        self.runner = WineRunner(Path("/nonexistent"), path)
+        self.env = self.runner.environment(path)
+        self.env["WINEDEBUG"] = "-all"
+
+    def run(self, *args, timeout=300) -> subprocess.CompletedProcess:
+        return subprocess.run([WINE, *args], env=self.env, capture_output=True, text=True,
+                              errors="replace", timeout=timeout)
+
+    def msiexec(self, action: str, msi: Path) -> None:
+        result = self.run("msiexec", action, self.runner.host_path(msi), "/qn",
+                          timeout=MSIEXEC_SECONDS)
+        assert result.returncode == 0, f"msiexec {action}: {result.returncode}\n{result.stderr}"
+
+    def registry(self, keys, view: str = "64") -> dict:
+        """For each key in one registry view: None when it is missing, else
+        its default value ("" when it has none). One cmd runs every query,
+        since each Wine program takes a while to start."""
+        keys = list(keys)
+        queries = [f"reg query {key} /reg:{view} & echo {MARK} !errorlevel! {i}"
+                   for i, key in enumerate(keys)]
+        output = self.run("cmd", "/v:on", "/c", " & ".join(queries)).stdout
+        found, lines = {}, []
+        for line in output.splitlines():
+            mark = re.match(rf"^{MARK} (\d+) (\d+)$", line.strip())
+            if not mark:
+                lines.append(line)
+                continue
+            key = keys[int(mark.group(2))]
+            default = re.search(r"^\s*\(Default\)\s+REG_SZ\s+(.*?)\s*$", "\n".join(lines), re.M)
+            found[key] = (default.group(1) if default else "") if mark.group(1) == "0" else None
+            lines = []
+        assert set(found) == set(keys), output
+        return found
+
+    def existing(self, keys, view: str = "64") -> set:
+        return {key for key, value in self.registry(keys, view).items() if value is not None}
+
+    def unix_path(self, windows_path) -> Path:
+        path = PureWindowsPath(windows_path)
+        assert path.drive.upper() == "C:", path
+        return Path(self.runner.prefix_dir, "drive_c", *path.parts[1:])
+
+
+class InstalledHostRunner(WineRunner):
+    """Starts a host by its Windows path, as a browser would (the path holds
+    a space, which the harness's cmd wrapper can't take)."""
+
+    def __init__(self, prefix: Prefix, windows_host: str):
+        self.__dict__.update(prefix.runner.__dict__)
+        self.windows_host = windows_host
+
+    def command(self, executable: Path) -> list:
+        return [WINE, self.windows_host]
+
+
+@pytest.fixture(scope="module")
+def msis(request, tmp_path_factory) -> dict:
+    """The project version's MSI and a newer one made from the same build."""
+    if shutil.which("wixl") is None:
+        pytest.skip("wixl is missing (Debian package wixl)")
+    if not Path(WINE).is_file():
+        pytest.skip(f"Wine is missing ({WINE})")
+    build = Path(request.config.getoption("--build")).resolve()
+    if not (build / "bin" / "Corvantilhub.exe").is_file():
+        pytest.skip(f"no Windows build in {build}; build the windows preset first")
+    version = json.loads((build / "package-info.json").read_text(encoding="utf-8"))["version"]
+    major, minor, patch = map(int, version.split("."))
+    newer = f"{major}.{minor}.{patch + 1}"
+    out = tmp_path_factory.mktemp("msi")
+    built = {}
+    for name, wanted in (("current", version), ("newer", newer)):
+        info = build_packages.BuildInfo(build, wanted)
+        built[name] = (wanted, build_packages.build_msi(info, out))
+    assert built["current"][1].name == f"Corvantilhub-{version}-x64.msi"
+    return built
+
+
+def test_package_says_it_carries_stand_ins(msis):
+    """The summary that installers and administrators see names the stand-ins."""
+    assert b"STAND-IN agent and designer libraries" in msis["current"][1].read_bytes()
+
+
+@pytest.fixture(scope="module")
+def prefix(msis, tmp_path_factory):
+    prefix = Prefix(tmp_path_factory.mktemp("wine") / "prefix")
+    yield prefix
+    prefix.runner.close()
+    shutil.rmtree(prefix.runner.prefix_dir, ignore_errors=True)  # hundreds of megabytes
+
+
+@pytest.fixture(scope="module")
+def installed(prefix, msis):
+    """The current MSI installed; every key that existed before is noted, so
+    that removal can be checked against it. The module removes the product
+    at its end, whatever happened."""
+    keys_before = prefix.existing(vendor_key_paths())
+    try:
+        prefix.msiexec("/i", msis["current"][1])
+        yield {"keys_before": keys_before}
+    finally:
+        for _, msi in msis.values():
+            prefix.run("msiexec", "/x", prefix.runner.host_path(msi), "/qn",
+                       timeout=MSIEXEC_SECONDS)
+
+
+def vendor_key_paths() -> set:
+    """Every key on the way to the vendor keys below HKLM\\Software."""
+    paths = set()
+    for key in VENDOR_KEYS:
+        parts = key.split("\\")
+        paths |= {"\\".join(parts[:end]) for end in range(3, len(parts) + 1)}
+    return paths
+
+
+def uninstall_key(version: str) -> str:
+    return f"{UNINSTALL_KEY}\\{{{build_packages.product_code(version)}}}"
+
+
+def install_dir(prefix) -> Path:
+    return prefix.unix_path(INSTALL_DIR)
+
+
+def check_installation(prefix, msis, version_name):
+    """Files, manifests and keys as the installed version must have them."""
+    folder = install_dir(prefix)
+    assert {p.name for p in folder.iterdir()} == INSTALLED_FILES
+    host_keys = {f"{key}\\{HOST_NAME}": str(INSTALL_DIR / manifest)
+                 for key, manifest in VENDOR_KEYS.items()}
+    assert prefix.registry(host_keys) == host_keys
+    # Written to the 64-bit view only, where 64-bit browsers look.
+    assert prefix.existing(host_keys, view="32") == set()
+    version, _ = msis[version_name]
+    assert prefix.existing([uninstall_key(version)]) == {uninstall_key(version)}
+
+
+def test_install_puts_files_manifests_and_keys_in_place(prefix, msis, installed):
+    check_installation(prefix, msis, "current")
+    folder = install_dir(prefix)
+    chromium = json.loads((folder / CHROMIUM_MANIFEST).read_text(encoding="utf-8"))
+    firefox = json.loads((folder / FIREFOX_MANIFEST).read_text(encoding="utf-8"))
+    for manifest in (chromium, firefox):
+        assert manifest["name"] == HOST_NAME and manifest["type"] == "stdio"
+        assert manifest["path"] == "Corvantilhub.exe"  # relative to the manifest
+    assert chromium["allowed_origins"] == ["chrome-extension://eipcjlpengcbafdfnolahlhjnijkabfh/"]
+    assert firefox["allowed_extensions"] == ["session-test@corvantilhub.example"]
+
+
+def file_version(path: Path) -> str:
+    """The file version in a PE file's version resource (VS_FIXEDFILEINFO)."""
+    [(_, _, data)] = PeFile(path).resources(RT_VERSION)
+    fixed = data.index(struct.pack("<I", 0xFEEF04BD))
+    most, least = struct.unpack_from("<II", data, fixed + 8)
+    return f"{most >> 16}.{most & 0xFFFF}.{least >> 16}"
+
+
+def test_installed_programs_and_libraries_carry_the_version(prefix, msis, installed):
+    folder = install_dir(prefix)
+    for name in ("Corvantilhub.exe", "corvantilhub-register.exe", "Harrowmere64.dll",
+                 "Tollgatelink.dll"):
+        assert file_version(folder / name) == msis["current"][0], name
+
+
+def test_installed_host_answers_through_the_registered_path(prefix, installed, tmp_path):
+    """What a browser does: the registry names the manifest, the manifest's
+    relative path names the host beside it; the host answers a frame."""
+    chrome_key = rf"HKLM\Software\Google\Chrome\NativeMessagingHosts\{HOST_NAME}"
+    manifest_path = PureWindowsPath(prefix.registry([chrome_key])[chrome_key])
+    manifest = json.loads(prefix.unix_path(manifest_path).read_text(encoding="utf-8"))
+    windows_host = manifest_path.parent / manifest["path"]
+    runner = InstalledHostRunner(prefix, str(windows_host))
+    answer = "answer from the installed host: Grüße 🔑"
+    host = HostProcess(runner, tmp_path / "host", StandinSettings.quiet(
+        agent_script={"replies": {"OnDocumentComplete": [{"text": answer}]}}),
+        executable=prefix.unix_path(windows_host))
+    try:
+        host.start()
+        host.send({"tabID": "3", "type": "documentComplete",
+                   "payload": {"url": "https://example.test/", "bTopLvlDoc": "true"}})
+        host.frames.wait_for(lambda frame: frame.text == answer, what="the agent's answer")
+        host.end()
+    finally:
+        host.kill()
+
+
+def test_same_version_again_keeps_one_installation(prefix, msis, installed):
+    prefix.msiexec("/i", msis["current"][1])
+    check_installation(prefix, msis, "current")
+
+
+def test_newer_version_replaces_the_installed_one(prefix, msis, installed):
+    prefix.msiexec("/i", msis["newer"][1])
+    check_installation(prefix, msis, "newer")
+    assert prefix.existing([uninstall_key(msis["current"][0])]) == set()
+
+
+def test_older_version_is_refused(prefix, msis, installed):
+    result = prefix.run("msiexec", "/i", prefix.runner.host_path(msis["current"][1]), "/qn",
+                        timeout=MSIEXEC_SECONDS)
+    assert result.returncode != 0
+    check_installation(prefix, msis, "newer")
+
+
+def test_removal_leaves_nothing_of_ours(prefix, msis, installed):
+    prefix.msiexec("/x", msis["newer"][1])
+    assert not install_dir(prefix).exists()
+    ours = [f"{key}\\{HOST_NAME}" for key in VENDOR_KEYS]
+    ours += [uninstall_key(version) for version, _ in msis.values()]
+    # Keys on the way that were made only for us go too.
+    ours += vendor_key_paths() - installed["keys_before"]
+    assert prefix.existing(ours) == set()

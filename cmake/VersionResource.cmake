@@ -1,0 +1,18 @@
+# Gives a Windows program or library a version resource (the version and
+# description that Explorer and installers show), from the project version.
+function(corv_add_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(CORV_RC_FILE_TYPE VFT_APP)
+    set(suffix ${CMAKE_EXECUTABLE_SUFFIX})
+  else()
+    set(CORV_RC_FILE_TYPE VFT_DLL)
+    set(suffix ${CMAKE_SHARED_LIBRARY_SUFFIX})
+  endif()
+  set(CORV_RC_TARGET ${target})
+  set(CORV_RC_FILE_NAME ${target}${suffix})
+  set(CORV_RC_DESCRIPTION "${description}")
+  set(rc ${CMAKE_BINARY_DIR}/version-resources/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
