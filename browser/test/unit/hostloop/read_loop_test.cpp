@@ -18,14 +18,14 @@ namespace {
 
 using Tabs = std::vector<std::wstring>;
 
-std::string Length(int32_t length) {
+std::string Length(uint32_t length) {
   char bytes[sizeof(length)];
   std::memcpy(bytes, &length, sizeof(length));  // native order, as the host reads it
   return std::string(bytes, sizeof(bytes));
 }
 
 std::string Frame(const std::string& body) {
-  return Length(static_cast<int32_t>(body.size())) + body;
+  return Length(static_cast<uint32_t>(body.size())) + body;
 }
 
 std::string CloseTab(const std::string& tabID) {
@@ -62,7 +62,7 @@ TEST_F(ReadLoopTest, TakesAFrameOfExactlyTheLimit) {
 }
 
 TEST_F(ReadLoopTest, DiscardsALongerFrameAndStaysInStep) {
-  const int32_t announced = kMaxInboundFrameBytes + 1;
+  const uint32_t announced = kMaxInboundFrameBytes + 1;
   // The discarded body looks like frames itself; none of it may be handled.
   std::string body;
   while (body.size() < static_cast<size_t>(announced)) body += Frame(CloseTab("inside"));
@@ -75,6 +75,21 @@ TEST_F(ReadLoopTest, DiscardsALongerFrameAndStaysInStep) {
   agent_double::Reset();
   EXPECT_EQ(RunLoopOver(Frame(CloseTab("a")) + Length(INT32_MAX) + std::string(1000, 'x')),
             Tabs{L"a"});
+}
+
+TEST_F(ReadLoopTest, LengthsWithTheTopBitSetAreCountsOfBodyBytes) {
+  // Read as signed, these were skipped and their bodies taken for frames.
+  for (const uint32_t announced : {0x80000000u, 0xC0000000u, 0xFFFFFFFFu}) {
+    agent_double::Reset();
+    const std::string smuggled = Frame(CloseTab("smuggled"));
+    EXPECT_EQ(RunLoopOver(Frame(CloseTab("before")) + Length(announced) + smuggled + smuggled),
+              Tabs{L"before"})
+        << announced;
+    if (debug_.Available()) {
+      EXPECT_TRUE(debug_.WaitForLine("Inbound frame discarded: length " +
+                                     std::to_string(announced) + " exceeds 67108864"));
+    }
+  }
 }
 
 }  // namespace
