@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -11,6 +12,8 @@ struct RedactionCase {
   std::wstring text;
   std::wstring shown;
 };
+
+void PrintTo(const RedactionCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class ReportableMessageTextRedaction : public ::testing::TestWithParam<RedactionCase> {};
 

@@ -1,5 +1,6 @@
-// The read loop at the inbound size limit, in-process over a real stream
-// (the framing cases are exercised through the host process itself).
+// The read loop at the inbound size limit and when memory runs out,
+// in-process over a real stream (the framing cases are exercised through the
+// host process itself).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_limit.h"
 #include "channel/read_loop.h"
 #include "handling/message_handler.h"
 #include "support/agent_sdk_double.h"
@@ -89,6 +91,28 @@ TEST_F(ReadLoopTest, LengthsWithTheTopBitSetAreCountsOfBodyBytes) {
       EXPECT_TRUE(debug_.WaitForLine("Inbound frame discarded: length " +
                                      std::to_string(announced) + " exceeds 67108864"));
     }
+  }
+}
+
+TEST_F(ReadLoopTest, DropsAFrameThatRunsOutOfMemoryAndReadsOn) {
+  // A message of 1 MiB whose wide text alone needs 2 MiB or more; then the
+  // same message when even its body can't be had.
+  const std::string big = R"({"tabID":"big","type":"closeTab","pad":")" +
+                          std::string(1 << 20, 'x') + R"("})";
+  const std::string input = Frame(CloseTab("a")) + Frame(big) + Frame(CloseTab("b"));
+  {
+    const AllocationLimit limit(2 << 20);
+    EXPECT_EQ(RunLoopOver(input), (Tabs{L"a", L"b"}));
+  }
+  if (debug_.Available()) {
+    EXPECT_TRUE(debug_.WaitForLine("Inbound frame dropped: out of memory, length " +
+                                   std::to_string(big.size())));
+  }
+
+  agent_double::Reset();
+  {
+    const AllocationLimit limit(big.size());  // the body's buffer is one byte more
+    EXPECT_EQ(RunLoopOver(input), (Tabs{L"a", L"b"}));
   }
 }
 
