@@ -40,8 +40,11 @@ class HostProcess:
     """
 
     def __init__(self, runner, work_dir: Path, settings: StandinSettings = None,
-                 executable: Path = None, on_event=None):
+                 executable: Path = None, on_event=None, launcher: list = None):
+        """`launcher`: a command line that runs the host command (for example
+        prlimit with its options), or None to start the host directly."""
         self.runner = runner
+        self.launcher = list(launcher or [])
         self.work_dir = Path(work_dir)
         self.work_dir.mkdir(parents=True, exist_ok=True)
         self.settings = settings or StandinSettings()
@@ -80,7 +83,7 @@ class HostProcess:
         debug_source = self.runner.start_debug_source(env, self.debug.add)
         self._sources = self._records + ([debug_source] if debug_source is not None else [])
         self.process = subprocess.Popen(
-            self.runner.command(self.executable), cwd=self.executable.parent, env=env,
+            self.launcher + self.runner.command(self.executable), cwd=self.executable.parent, env=env,
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, bufsize=0)
         self._spawn(self._read_frames, "host-stdout")
         self._spawn(self._read_stderr, "host-stderr")

@@ -1,14 +1,14 @@
 """The host's frame format.
 
-Both directions carry a 4-byte little-endian signed length, then that many
-body bytes. Inbound bodies are UTF-8 JSON envelopes; outbound bodies are one
+Both directions carry a 4-byte little-endian unsigned length, then that
+many body bytes. Inbound bodies are UTF-8 JSON envelopes; outbound bodies are one
 JSON string literal whose value is the message text.
 """
 import json
 import struct
 from dataclasses import dataclass
 
-LENGTH = struct.Struct("<i")
+LENGTH = struct.Struct("<I")
 MAX_OUTBOUND_BODY_BYTES = 1048576
 MAX_INBOUND_BODY_BYTES = 67108864
 
@@ -90,8 +90,8 @@ def read_outbound_frame(stream):
     if len(header) < LENGTH.size:
         raise EOFError(f"stream ended inside a length: {header!r}")
     (length,) = LENGTH.unpack(header)
-    if length < 0:
-        raise ValueError(f"negative frame length {length}")
+    if length > MAX_OUTBOUND_BODY_BYTES:
+        raise ValueError(f"frame length {length} exceeds the host's limit")
     body = read_exactly(stream, length)
     if len(body) < length:
         raise CutFrame(length, len(body))

@@ -1,6 +1,8 @@
 #include "channel/read_loop.h"
 
 #include <algorithm>
+#include <array>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -13,14 +15,12 @@ namespace {
 
 constexpr size_t kDiscardChunkBytes = 64 * 1024;
 
-// Reads up to `length` bytes and drops them, a chunk at a time. Stops early
-// at end of input; the next length read then ends the loop.
-void DiscardFrameBody(FILE* input, int32_t length) {
-  platform::OutputDebugLineW(L"Inbound frame discarded: length " +
-                             std::to_wstring(length) + L" exceeds " +
-                             std::to_wstring(kMaxInboundFrameBytes));
-  std::vector<char> chunk(kDiscardChunkBytes);
-  size_t remaining = static_cast<size_t>(length);
+// Reads `count` bytes and drops them, a chunk at a time, so the stream stays
+// in step. Stops early at end of input; the next length read then ends the
+// loop. Allocates nothing, so it also works when memory has run out.
+void SkipBytes(FILE* input, uint32_t count) {
+  std::array<char, kDiscardChunkBytes> chunk;
+  size_t remaining = count;
   while (remaining > 0) {
     const size_t wanted = std::min(remaining, chunk.size());
     const size_t got = fread(chunk.data(), 1, wanted, input);
@@ -29,15 +29,45 @@ void DiscardFrameBody(FILE* input, int32_t length) {
   }
 }
 
-void HandleFrameBody(FILE* input, int32_t length, CMessageHandler& handler,
+void DiscardFrameBody(FILE* input, uint32_t length) {
+  platform::OutputDebugLineW(L"Inbound frame discarded: length " +
+                             std::to_wstring(length) + L" exceeds " +
+                             std::to_wstring(kMaxInboundFrameBytes));
+  SkipBytes(input, length);
+}
+
+void ReportFrameOutOfMemory(uint32_t length) {
+  // The frame's own memory is released by now; should even this short line
+  // find none, the report is lost rather than the host.
+  try {
+    platform::OutputDebugLineW(L"Inbound frame dropped: out of memory, length " +
+                               std::to_wstring(length));
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+// Reads one body and hands it on. Returns false when memory ran out on the
+// way (for the body, its conversions, parsing, routing or a handler); the
+// message is then dropped and the stream is still in step.
+bool HandleFrameBody(FILE* input, uint32_t length, CMessageHandler& handler,
                      std::wstring& type) {
   // Zero-filled with one byte to spare, so the text is always terminated,
   // also when the body comes in short. What arrived is what gets handled.
-  std::vector<char> body(static_cast<size_t>(length) + 1, '\0');
-  [[maybe_unused]] const size_t arrived =
-      fread(body.data(), 1, static_cast<size_t>(length), input);
-  handler.ProcessMessage(body.data(), type);
-  if (type == L"XPath") RelayXPath(body.data());
+  std::vector<char> body;
+  try {
+    body.assign(static_cast<size_t>(length) + 1, '\0');
+  } catch (const std::bad_alloc&) {
+    SkipBytes(input, length);
+    return false;
+  }
+  [[maybe_unused]] const size_t arrived = fread(body.data(), 1, length, input);
+  try {
+    handler.ProcessMessage(body.data(), type);
+    if (type == L"XPath") RelayXPath(body.data());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -45,17 +75,18 @@ void HandleFrameBody(FILE* input, int32_t length, CMessageHandler& handler,
 void RunReadLoop(FILE* input, CMessageHandler& handler) {
   std::wstring type;
   for (;;) {
-    int32_t length = 0;
+    // Browsers send the length as an unsigned count.
+    uint32_t length = 0;
     const size_t lengthBytes = fread(&length, 1, sizeof(length), input);
     if (lengthBytes == 0) return;
-    // A partial length (input ended inside it) and a zero or negative one
-    // carry no frame; whatever follows is read as the next length.
-    if (lengthBytes < sizeof(length) || length <= 0) continue;
+    // A partial length (input ended inside it) and a zero one carry no
+    // frame; whatever follows is read as the next length.
+    if (lengthBytes < sizeof(length) || length == 0) continue;
     if (length > kMaxInboundFrameBytes) {
       DiscardFrameBody(input, length);
       continue;
     }
-    HandleFrameBody(input, length, handler, type);
+    if (!HandleFrameBody(input, length, handler, type)) ReportFrameOutOfMemory(length);
     // A message must never inherit the type of the one before it.
     type.clear();
   }

@@ -11,7 +11,7 @@ class CMessageHandler;
 // The largest inbound body the host takes in. A longer frame is read and
 // thrown away in bounded chunks, so a bogus or hostile length can neither
 // exhaust memory nor put the stream out of step.
-inline constexpr int32_t kMaxInboundFrameBytes = 64 * 1024 * 1024;
+inline constexpr uint32_t kMaxInboundFrameBytes = 64 * 1024 * 1024;
 
 // Reads frames from `input` until a length read yields no byte at all.
 // Each body goes to `handler`; an "XPath" message is then also relayed to

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "channel/report_text.h"
 #include "channel/text_conversion.h"
 #include "designer/bridge_state.h"
 #include "platform/debug_output.h"
@@ -24,7 +25,7 @@ uint64_t ReadBridgeToken(const void* instance) {
 void CaptureXPath(const char* text, std::wstring& out) {
   out = Utf8ToWide(std::string(text));
   platform::OutputDebugLineW(L"XPath received at Broker side");
-  platform::OutputDebugLineW(out);
+  platform::OutputDebugLineW(ReportableMessageText(out));
 }
 
 void RelayXPath(const char* text) {

@@ -11,7 +11,7 @@ namespace browser_extensions {
 void RelayXPath(const char* text);
 
 // Converts the zero-terminated UTF-8 frame text into `out` and writes it to
-// the debug output.
+// the debug output in its reportable form (secrets hidden, length capped).
 void CaptureXPath(const char* text, std::wstring& out);
 
 }  // namespace browser_extensions

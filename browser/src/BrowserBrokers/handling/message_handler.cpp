@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "channel/report_text.h"
 #include "channel/text_conversion.h"
 #include "messages/handler_base.h"
 #include "messages/tab_message.h"
@@ -13,9 +14,10 @@ namespace browser_extensions {
 namespace {
 
 // A message without a type can't be routed; it is reported, not dropped
-// silently, so a misbehaving extension shows up in the agent's log.
+// silently, so a misbehaving extension shows up in the agent's log. The
+// report hides secrets and stays short: the log outlives the session.
 void ReportUntypedMessage(const std::wstring& text) {
-  const std::wstring line = L"Unknown message sent = " + text;
+  const std::wstring line = L"Unknown message sent = " + ReportableMessageText(text);
   platform::OutputDebugLineW(line);
   wexkit_utils::WriteLog(kHostLogLevel, line);
 }

@@ -1,6 +1,7 @@
 #include "messages/json_serializable.h"
 
 #include <exception>
+#include <new>
 
 #include "messages/json_reader.h"
 #include "messages/json_writer.h"
@@ -22,6 +23,8 @@ void IJsonSerializable::FromJsonString(const std::wstring& text) {
     // members read before the fault, and they are used.
     browser_extensions::read(text, value);
     FromJson(value.get_obj());
+  } catch (const std::bad_alloc&) {
+    throw;  // not the text's fault: the frame as a whole is given up
   } catch (const std::exception& e) {
     platform::OutputDebugLineA(e.what());
   } catch (...) {

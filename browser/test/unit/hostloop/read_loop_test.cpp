@@ -1,5 +1,6 @@
-// The read loop at the inbound size limit, in-process over a real stream
-// (the framing cases are exercised through the host process itself).
+// The read loop at the inbound size limit and when memory runs out,
+// in-process over a real stream (the framing cases are exercised through the
+// host process itself).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_limit.h"
 #include "channel/read_loop.h"
 #include "handling/message_handler.h"
 #include "support/agent_sdk_double.h"
@@ -18,14 +20,14 @@ namespace {
 
 using Tabs = std::vector<std::wstring>;
 
-std::string Length(int32_t length) {
+std::string Length(uint32_t length) {
   char bytes[sizeof(length)];
   std::memcpy(bytes, &length, sizeof(length));  // native order, as the host reads it
   return std::string(bytes, sizeof(bytes));
 }
 
 std::string Frame(const std::string& body) {
-  return Length(static_cast<int32_t>(body.size())) + body;
+  return Length(static_cast<uint32_t>(body.size())) + body;
 }
 
 std::string CloseTab(const std::string& tabID) {
@@ -62,7 +64,7 @@ TEST_F(ReadLoopTest, TakesAFrameOfExactlyTheLimit) {
 }
 
 TEST_F(ReadLoopTest, DiscardsALongerFrameAndStaysInStep) {
-  const int32_t announced = kMaxInboundFrameBytes + 1;
+  const uint32_t announced = kMaxInboundFrameBytes + 1;
   // The discarded body looks like frames itself; none of it may be handled.
   std::string body;
   while (body.size() < static_cast<size_t>(announced)) body += Frame(CloseTab("inside"));
@@ -75,6 +77,43 @@ TEST_F(ReadLoopTest, DiscardsALongerFrameAndStaysInStep) {
   agent_double::Reset();
   EXPECT_EQ(RunLoopOver(Frame(CloseTab("a")) + Length(INT32_MAX) + std::string(1000, 'x')),
             Tabs{L"a"});
+}
+
+TEST_F(ReadLoopTest, LengthsWithTheTopBitSetAreCountsOfBodyBytes) {
+  // Read as signed, these were skipped and their bodies taken for frames.
+  for (const uint32_t announced : {0x80000000u, 0xC0000000u, 0xFFFFFFFFu}) {
+    agent_double::Reset();
+    const std::string smuggled = Frame(CloseTab("smuggled"));
+    EXPECT_EQ(RunLoopOver(Frame(CloseTab("before")) + Length(announced) + smuggled + smuggled),
+              Tabs{L"before"})
+        << announced;
+    if (debug_.Available()) {
+      EXPECT_TRUE(debug_.WaitForLine("Inbound frame discarded: length " +
+                                     std::to_string(announced) + " exceeds 67108864"));
+    }
+  }
+}
+
+TEST_F(ReadLoopTest, DropsAFrameThatRunsOutOfMemoryAndReadsOn) {
+  // A message of 1 MiB whose wide text alone needs 2 MiB or more; then the
+  // same message when even its body can't be had.
+  const std::string big = R"({"tabID":"big","type":"closeTab","pad":")" +
+                          std::string(1 << 20, 'x') + R"("})";
+  const std::string input = Frame(CloseTab("a")) + Frame(big) + Frame(CloseTab("b"));
+  {
+    const AllocationLimit limit(2 << 20);
+    EXPECT_EQ(RunLoopOver(input), (Tabs{L"a", L"b"}));
+  }
+  if (debug_.Available()) {
+    EXPECT_TRUE(debug_.WaitForLine("Inbound frame dropped: out of memory, length " +
+                                   std::to_string(big.size())));
+  }
+
+  agent_double::Reset();
+  {
+    const AllocationLimit limit(big.size());  // the body's buffer is one byte more
+    EXPECT_EQ(RunLoopOver(input), (Tabs{L"a", L"b"}));
+  }
 }
 
 }  // namespace

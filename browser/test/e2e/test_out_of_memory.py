@@ -1,0 +1,51 @@
+"""A frame for which memory runs out is dropped; the host reads on."""
+import shutil
+
+import pytest
+
+from corvantilhub_harness.wire import LENGTH, MAX_INBOUND_BODY_BYTES, envelope
+
+# Ample for the host at rest, far too little for a 64 MiB message, which
+# takes several times its size as wide text and parsed values.
+ADDRESS_SPACE_LIMIT = 1 << 30
+FILL_CHUNK = b"x" * (1 << 20)
+
+
+def is_sanitized(executable):
+    """Sanitizers reserve terabytes of address space up front."""
+    image = executable.read_bytes()
+    return b"__asan_init" in image or b"__tsan_init" in image
+
+
+def log_message_of(size):
+    """The chunks of one log message body of exactly `size` bytes."""
+    head = b'{"tabID":"1","type":"log","payload":{"level":2,"message":"'
+    tail = b'"}}'
+    fill = size - len(head) - len(tail)
+    yield head
+    for _ in range(fill // len(FILL_CHUNK)):
+        yield FILL_CHUNK
+    yield FILL_CHUNK[: fill % len(FILL_CHUNK)]
+    yield tail
+
+
+def test_frame_that_exhausts_memory_is_dropped_and_the_next_is_handled(
+        runner, start_host, native_only):
+    native_only("Wine offers no address-space limit to run the host under")
+    if shutil.which("prlimit") is None:
+        pytest.skip("prlimit (util-linux) is not installed")
+    if is_sanitized(runner.bin_dir / runner.executable_name):
+        pytest.skip("a sanitized host can't run under an address-space limit")
+    host = start_host(launcher=["prlimit", f"--as={ADDRESS_SPACE_LIMIT}", "--"])
+    size = MAX_INBOUND_BODY_BYTES
+    host.send_bytes(LENGTH.pack(size))
+    writer = host.send_chunks_in_background(log_message_of(size), f"a {size}-byte log message")
+    writer.join(host.runner.timeout * 4)
+    assert not writer.is_alive(), "the host stopped reading the big frame"
+    host.send(envelope("log", {"message": "after the big one", "level": 2}))
+    host.wait_for_agent_call("WriteLog", lambda call: call.args == (2, "after the big one"))
+    assert host.end() == 0
+    assert [call.args for call in host.agent_calls_named("WriteLog")] == [
+        (2, "after the big one")]
+    assert host.debug_texts().count(
+        f"Inbound frame dropped: out of memory, length {size}") == 1
