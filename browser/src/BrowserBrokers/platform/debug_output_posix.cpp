@@ -5,7 +5,8 @@
 //   monitor listens a line costs a clock read and no system call, and a
 //   monitor started later gets lines within that second;
 // - a monitor that is found gets lines through one socket connected to it,
-//   one send each;
+//   one send each; when it ends, the path is followed again at once, so a
+//   monitor that restarts loses nothing;
 // - a line that the monitor's queue can't take at once is dropped and
 //   counted; the next line that gets through is preceded by one line that
 //   says how many were lost.
