@@ -1,8 +1,12 @@
 """The host's debug output, as lines.
 
 Natively every line is one datagram to the Unix socket
-$XDG_RUNTIME_DIR/corvantilhub-debug.sock, which the harness binds itself in a
-private folder per host run. Under Wine every OutputDebugString call shows on
+$XDG_RUNTIME_DIR/corvantilhub-debug.sock, in a private folder per host run.
+The host drops a line that the socket's queue (about ten datagrams) can't
+take at once, so where the build has corvantilhub-debug-monitor, that small
+program listens and passes the lines on through a pipe, which holds far
+more; a Python thread, which may wait for the interpreter's lock, binds the
+socket itself only where there is no such program. Under Wine every OutputDebugString call shows on
 the host's stderr (WINEDEBUG=warn+seh) as
 
     0024:warn:seh:dispatch_exception "<text>"
@@ -12,7 +16,10 @@ in C-style escapes, with the text in the ANSI code page and cut after about
 """
 import os
 import re
+import signal
 import socket
+import struct
+import subprocess
 import threading
 from dataclasses import dataclass
 from pathlib import Path
@@ -34,6 +41,42 @@ class DebugLine:
 
     def __str__(self) -> str:
         return self.text + ("..." if self.truncated else "")
+
+
+MONITOR_START_SECONDS = 30.0
+
+
+class DebugMonitorRelay:
+    """Runs `monitor` (corvantilhub-debug-monitor) on the debug socket in
+    `runtime_dir` and feeds each line that it passes on to `sink`."""
+
+    def __init__(self, monitor: Path, runtime_dir: Path, sink):
+        self.path = Path(runtime_dir) / SOCKET_NAME
+        self._sink = sink
+        env = dict(os.environ, XDG_RUNTIME_DIR=str(runtime_dir))
+        self._process = subprocess.Popen([str(monitor), "--framed"], env=env,
+                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        ready = self._process.stderr.readline().decode("utf-8", "replace")
+        if not ready.startswith("listening on"):
+            self._process.kill()
+            self._process.wait(MONITOR_START_SECONDS)
+            raise RuntimeError(f"{monitor} did not start listening: {ready.strip()!r}")
+        self._thread = threading.Thread(target=self._receive, name="debug-relay", daemon=True)
+        self._thread.start()
+
+    def _receive(self) -> None:
+        stream = self._process.stdout
+        while len(header := stream.read(4)) == 4:
+            text = stream.read(struct.unpack("<I", header)[0])
+            self._sink(DebugLine(text.decode("utf-8", "replace")))
+
+    def stop(self) -> None:
+        """Stops after the monitor has passed on what is queued; the host has ended by now."""
+        self._process.send_signal(signal.SIGTERM)
+        self._thread.join()
+        self._process.wait(MONITOR_START_SECONDS)
+        self._process.stdout.close()
+        self._process.stderr.close()
 
 
 class DebugSocketListener:

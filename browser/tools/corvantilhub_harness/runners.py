@@ -8,7 +8,8 @@ import os
 import subprocess
 from pathlib import Path
 
-from .debug_lines import DebugSocketListener, is_wine_debug_echo, parse_wine_debug_line
+from .debug_lines import (DebugMonitorRelay, DebugSocketListener, is_wine_debug_echo,
+                          parse_wine_debug_line)
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
@@ -55,7 +56,11 @@ class NativeRunner:
 
     def start_debug_source(self, env: dict, sink):
         """Starts reading debug lines before the host starts; returns a stoppable source."""
-        return DebugSocketListener(Path(env["XDG_RUNTIME_DIR"]), sink)
+        runtime = Path(env["XDG_RUNTIME_DIR"])
+        monitor = self.bin_dir / "corvantilhub-debug-monitor"
+        if monitor.is_file():
+            return DebugMonitorRelay(monitor, runtime, sink)
+        return DebugSocketListener(runtime, sink)
 
     def parse_stderr_line(self, line: str):
         """A DebugLine when the stderr line carries one, else None."""

@@ -1,8 +1,15 @@
 // corvantilhub-debug-monitor: prints the debug lines that Corvantilhub
 // processes of this user write, one line per debug line, until stopped.
 //
-//   usage: corvantilhub-debug-monitor [--timestamps] [--help]
+//   usage: corvantilhub-debug-monitor [--timestamps | --framed] [--help]
 //     --timestamps  put the local time (HH:MM:SS.mmm) in front of each line
+//     --framed      write each line as its length (4 bytes, little-endian)
+//                   and its bytes, for programs that read the lines: a line
+//                   may hold line breaks
+//
+// The host drops the lines that the socket's queue (a few datagrams) can't
+// take at once, so this reads them as they come and leaves the waiting to
+// its output, a pipe's buffer holding far more.
 //
 // It listens on the user's debug socket,
 //   $XDG_RUNTIME_DIR/corvantilhub-debug.sock, or
@@ -10,8 +17,10 @@
 // created with mode 0600. A socket of ours that nobody listens on any more
 // is replaced; a live monitor, or a file there that is not our socket, is
 // left alone and this one exits with status 1. SIGINT and SIGTERM end it
-// (status 0) and remove the socket; so does a closed output (status 1).
+// (status 0) and remove the socket, after printing what is queued; so
+// does a closed output (status 1).
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -30,10 +39,14 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: corvantilhub-debug-monitor [--timestamps] [--help]\n"
+    "usage: corvantilhub-debug-monitor [--timestamps | --framed] [--help]\n"
     "Prints the debug lines of this user's Corvantilhub processes until\n"
     "interrupted.\n"
-    "  --timestamps  put the local time (HH:MM:SS.mmm) in front of each line\n";
+    "  --timestamps  put the local time (HH:MM:SS.mmm) in front of each line\n"
+    "  --framed      write each line as its length (4 bytes, little-endian)\n"
+    "                and its bytes\n";
+
+enum class Format { kPlain, kTimestamped, kFramed };
 
 bool IsListenedTo(const sockaddr_un& address) {
   int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -69,30 +82,45 @@ void PrintTimestamp() {
   std::printf("%s.%03ld ", clock, now.tv_nsec / 1000000);
 }
 
-// Prints datagrams until a signal arrives on `signals`; false when standard
-// output fails (a closed pipe).
-bool PrintLines(int socketFd, int signals, bool timestamps) {
+void PrintLine(const char* data, size_t size, Format format) {
+  if (format == Format::kFramed) {
+    const unsigned char length[4] = {
+        static_cast<unsigned char>(size), static_cast<unsigned char>(size >> 8),
+        static_cast<unsigned char>(size >> 16), static_cast<unsigned char>(size >> 24)};
+    std::fwrite(length, 1, sizeof(length), stdout);
+    std::fwrite(data, 1, size, stdout);
+    return;
+  }
+  if (format == Format::kTimestamped) PrintTimestamp();
+  std::fwrite(data, 1, size, stdout);
+  std::fputc('\n', stdout);
+}
+
+// Prints datagrams until a signal arrives on `signals`, and then what is
+// still queued; false when standard output fails (a closed pipe).
+bool PrintLines(int socketFd, int signals, Format format) {
   std::string buffer(1 << 17, '\0');
   pollfd watched[2] = {{socketFd, POLLIN, 0}, {signals, POLLIN, 0}};
   for (;;) {
     if (poll(watched, 2, -1) < 0) continue;
-    if (watched[1].revents != 0) return true;
-    ssize_t size = recv(socketFd, &buffer[0], buffer.size(), MSG_DONTWAIT);
-    if (size < 0) continue;
-    if (timestamps) PrintTimestamp();
-    std::fwrite(buffer.data(), 1, static_cast<size_t>(size), stdout);
-    std::fputc('\n', stdout);
+    bool stopping = watched[1].revents != 0;
+    ssize_t size;
+    while ((size = recv(socketFd, &buffer[0], buffer.size(), MSG_DONTWAIT)) >= 0)
+      PrintLine(buffer.data(), static_cast<size_t>(size), format);
     if (std::fflush(stdout) != 0) return false;
+    if (stopping) return true;
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool timestamps = false;
+  Format format = Format::kPlain;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--timestamps") == 0) {
-      timestamps = true;
+      format = Format::kTimestamped;
+    } else if (std::strcmp(argv[i], "--framed") == 0) {
+      format = Format::kFramed;
     } else {
       bool help = std::strcmp(argv[i], "--help") == 0;
       std::fputs(kUsage, help ? stdout : stderr);
@@ -128,9 +156,12 @@ int main(int argc, char** argv) {
     std::perror(("cannot listen on " + path).c_str());
     return 1;
   }
+  // A program reading the lines may be slow to come; its pipe then holds
+  // them (where the system allows a bigger one than the default).
+  if (format == Format::kFramed) fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
   std::fprintf(stderr, "listening on %s\n", path.c_str());
 
-  bool printed = PrintLines(socketFd, signals, timestamps);
+  bool printed = PrintLines(socketFd, signals, format);
   close(socketFd);
   if (platform::IsOwnSocket(path)) unlink(path.c_str());
   return printed ? 0 : 1;

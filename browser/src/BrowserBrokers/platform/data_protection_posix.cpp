@@ -20,7 +20,7 @@
 #include <cstring>
 
 #include "platform/last_error.h"
-#include "platform/protection_key_posix.h"
+#include "platform/protection_key_cache_posix.h"
 
 namespace platform {
 namespace {
@@ -36,12 +36,6 @@ static_assert(kProtectionKeyBytes == crypto_aead_xchacha20poly1305_ietf_KEYBYTES
 // Handed-out blobs carry their size in front so that FreeServiceBlob,
 // which only gets the address, can wipe them.
 constexpr size_t kSizePrefixBytes = alignof(std::max_align_t);
-
-// Wipes the key when it goes out of scope, whatever the way out.
-struct ScopedKey {
-  uint8_t bytes[kProtectionKeyBytes];
-  ~ScopedKey() { sodium_memzero(bytes, sizeof(bytes)); }
-};
 
 bool SodiumReady() {
   static const bool ready = sodium_init() >= 0;
@@ -98,8 +92,8 @@ bool ProtectBytes(const uint8_t* plain, uint32_t plainSize, const uint8_t* entro
   uint64_t total = kHeaderBytes + sealed + padding;
   if (total > UINT32_MAX) return Fail(kErrorNotEnoughMemory);
 
-  ScopedKey key;
-  if (!LoadProtectionKey(key.bytes)) return false;
+  ProtectionKeyCopy key;
+  if (!CopyProtectionKey(&key)) return false;
   uint8_t* blob = AllocateBlob(total);
   if (blob == nullptr) return Fail(kErrorNotEnoughMemory);
 
@@ -125,14 +119,20 @@ bool UnprotectBytes(const uint8_t* blob, uint32_t blobSize, const uint8_t* entro
   size_t sealed = SealedSize(OrEmpty(blob), blobSize);
   if (sealed == 0) return Fail(kErrorInvalidData);
 
-  ScopedKey key;
-  if (!LoadProtectionKey(key.bytes)) return false;
+  ProtectionKeyCopy key;
+  if (!CopyProtectionKey(&key)) return false;
   size_t plainSize = sealed - kTagBytes;
   uint8_t* plain = AllocateBlob(plainSize);
   if (plain == nullptr) return Fail(kErrorNotEnoughMemory);
-  if (crypto_aead_xchacha20poly1305_ietf_decrypt(plain, nullptr, nullptr, blob + kHeaderBytes,
-                                                 sealed, OrEmpty(entropy), entropySize,
-                                                 blob + 6, key.bytes) != 0) {
+  auto open = [&] {
+    return crypto_aead_xchacha20poly1305_ietf_decrypt(plain, nullptr, nullptr,
+                                                      blob + kHeaderBytes, sealed,
+                                                      OrEmpty(entropy), entropySize, blob + 6,
+                                                      key.bytes) == 0;
+  };
+  // A blob sealed by a process that made a new key after ours was read
+  // opens with the key now in the file.
+  if (!open() && !(RenewProtectionKey(&key) && open())) {
     FreeServiceBlob(plain);
     return Fail(kErrorInvalidData);
   }

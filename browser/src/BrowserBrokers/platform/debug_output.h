@@ -2,7 +2,9 @@
 //
 // On Windows these are OutputDebugStringW/OutputDebugStringA. Elsewhere each
 // line goes as one datagram to the user's debug socket (see
-// debug_socket_path.h), and is dropped silently when nobody listens.
+// debug_socket_path.h) without ever waiting: it is dropped silently when
+// nobody listens, and dropped and counted when the monitor's queue is full
+// (debug_output_posix.cpp).
 #pragma once
 
 #include <string>

@@ -8,6 +8,8 @@
 // so another user can't read or intercept our lines.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace platform {
@@ -15,8 +17,18 @@ namespace platform {
 // Resolved afresh on every call from the environment.
 std::string DebugSocketPath();
 
+// Which socket file a path named when it was looked at: a monitor that
+// binds the path anew makes a new one.
+struct SocketFileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const SocketFileIdentity& other) const {
+    return device == other.device && inode == other.inode;
+  }
+};
+
 // True when `path` names a socket (not a link to one) owned by the
-// effective user.
-bool IsOwnSocket(const std::string& path);
+// effective user; `identity`, when given, then tells which one.
+bool IsOwnSocket(const std::string& path, SocketFileIdentity* identity = nullptr);
 
 }  // namespace platform

@@ -14,10 +14,13 @@ std::string DebugSocketPath() {
   return "/tmp/corvantilhub-debug-" + std::to_string(geteuid()) + ".sock";
 }
 
-bool IsOwnSocket(const std::string& path) {
+bool IsOwnSocket(const std::string& path, SocketFileIdentity* identity) {
   struct stat status;
-  return lstat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode) &&
-         status.st_uid == geteuid();
+  if (lstat(path.c_str(), &status) != 0 || !S_ISSOCK(status.st_mode) ||
+      status.st_uid != geteuid())
+    return false;
+  if (identity != nullptr) *identity = SocketFileIdentity{status.st_dev, status.st_ino};
+  return true;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <vector>
 
@@ -18,6 +19,8 @@ namespace {
 constexpr char kKeyFileName[] = "protect.key";
 
 enum class KeyState { kRead, kMissing, kRefused };
+
+std::atomic<unsigned> loads{0};
 
 std::string HomeFromPasswordDatabase() {
   long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -37,6 +40,18 @@ void MakeFolders(const std::string& path) {
        slash = path.find('/', slash + 1))
     mkdir(path.substr(0, slash).c_str(), 0700);
   mkdir(path.c_str(), 0700);
+}
+
+int OpenFolder(const std::string& path) {
+  return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// The folders are made only when the key's own folder is missing.
+int OpenOrMakeFolder(const std::string& path) {
+  int folder = OpenFolder(path);
+  if (folder >= 0 || errno != ENOENT) return folder;
+  MakeFolders(path);
+  return OpenFolder(path);
 }
 
 bool IsTrustedFolder(int folder) {
@@ -116,12 +131,12 @@ std::string ProtectionKeyFolder() {
   return home + "/.local/share/corvantilhub";
 }
 
-bool LoadProtectionKey(uint8_t (&key)[kProtectionKeyBytes]) {
+bool LoadProtectionKey(uint8_t* key) {
+  loads.fetch_add(1, std::memory_order_relaxed);
   KeyState state = KeyState::kRefused;
   std::string folderPath = ProtectionKeyFolder();
   if (!folderPath.empty()) {
-    MakeFolders(folderPath);
-    int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int folder = OpenOrMakeFolder(folderPath);
     if (folder >= 0) {
       if (IsTrustedFolder(folder)) {
         state = ReadKey(folder, key);
@@ -135,5 +150,7 @@ bool LoadProtectionKey(uint8_t (&key)[kProtectionKeyBytes]) {
   SetLastErrorCode(kErrorAccessDenied);
   return false;
 }
+
+unsigned ProtectionKeyLoads() { return loads.load(std::memory_order_relaxed); }
 
 }  // namespace platform

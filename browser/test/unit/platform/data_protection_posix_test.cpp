@@ -1,4 +1,5 @@
-// The POSIX service's own parts: its blob format and its key file.
+// The POSIX service's own parts: its blob format, its key file, and the key
+// that a process reads once and keeps.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/data_protection.h"
@@ -32,6 +34,11 @@ class DataProtectionPosixTest : public ::testing::Test {
   void TearDown() override { setenv("XDG_DATA_HOME", saved_.c_str(), 1); }
 
   void UseDataHome(const std::string& folder) { setenv("XDG_DATA_HOME", folder.c_str(), 1); }
+  // The same folder under another name: the key is read afresh, as by a
+  // process that has not read it yet.
+  void UseDataHomeAfresh() {
+    UseDataHome(std::string(std::getenv("XDG_DATA_HOME")) + "/.");
+  }
   std::string KeyFolder() const { return platform::ProtectionKeyFolder(); }
   std::string KeyPath() const { return KeyFolder() + "/protect.key"; }
 
@@ -116,9 +123,10 @@ TEST_F(DataProtectionPosixTest, CreatesThePrivateKeyFileAndItsFolders) {
   EXPECT_EQ(ModeOf(KeyFolder()), 0700u);
 }
 
-TEST_F(DataProtectionPosixTest, BlobSealedUnderAnotherKeyDoesNotOpen) {
+TEST_F(DataProtectionPosixTest, BlobSealedUnderAnotherUsersKeyDoesNotOpen) {
   Bytes blob = MustProtect({'s', 'e', 'c'}), opened;
-  WriteKeyFile(std::string(32, '\x17'), 0600);  // as if another user's
+  UseDataHome(std::string(std::getenv("XDG_DATA_HOME")) + "/other-user");
+  WriteKeyFile(std::string(32, '\x17'), 0600);
   EXPECT_FALSE(Unprotect(blob, &opened));
   EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInvalidData);
 }
@@ -151,11 +159,89 @@ TEST_F(DataProtectionPosixTest, RefusesAKeyFileOfTheWrongLengthOrALink) {
 TEST_F(DataProtectionPosixTest, RefusesAKeyFolderOthersMayWrite) {
   MustProtect({'x'});
   ASSERT_EQ(chmod(KeyFolder().c_str(), 0770), 0);
+  UseDataHomeAfresh();
   Bytes blob;
   EXPECT_FALSE(Protect({'x'}, &blob));
   EXPECT_EQ(platform::LastErrorCode(), platform::kErrorAccessDenied);
   ASSERT_EQ(chmod(KeyFolder().c_str(), 0755), 0);  // readable by others is fine
   MustProtect({'x'});
+}
+
+TEST_F(DataProtectionPosixTest, AnUnchangedKeyIsReadOncePerProcess) {
+  unsigned before = platform::ProtectionKeyLoads();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < 25; ++i) {
+        Bytes plain{'t', static_cast<uint8_t>(t), static_cast<uint8_t>(i)}, opened;
+        EXPECT_TRUE(Unprotect(MustProtect(plain), &opened));
+        EXPECT_EQ(opened, plain);
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(platform::ProtectionKeyLoads() - before, 1u);
+  EXPECT_EQ(ModeOf(KeyPath()), 0600u);
+}
+
+// A process that has not read the key yet (the child names the folder
+// afresh, since it inherits our memory) seals `plain` with the key file
+// as it finds it, creating one if there is none.
+Bytes ProtectInAnotherProcess(const std::string& dataHome, const Bytes& plain,
+                              const Bytes& entropy) {
+  int result[2];
+  if (pipe(result) != 0) return {};
+  pid_t child = fork();
+  if (child == 0) {
+    close(result[0]);
+    setenv("XDG_DATA_HOME", (dataHome + "/.").c_str(), 1);
+    platform::ServiceBlob blob;
+    bool ok = platform::ProtectBytes(plain.data(), static_cast<uint32_t>(plain.size()),
+                                     entropy.data(), static_cast<uint32_t>(entropy.size()),
+                                     &blob) &&
+              write(result[1], blob.data, blob.size) == static_cast<ssize_t>(blob.size);
+    _exit(ok ? 0 : 1);
+  }
+  close(result[1]);
+  Bytes blob;
+  uint8_t buffer[256];
+  ssize_t got;
+  while ((got = read(result[0], buffer, sizeof(buffer))) > 0)
+    blob.insert(blob.end(), buffer, buffer + got);
+  close(result[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? blob : Bytes{};
+}
+
+TEST_F(DataProtectionPosixTest, AKeyThatAnotherProcessMadeMeanwhileIsReadOnce) {
+  Bytes ours = MustProtect({'o', 'u', 'r', 's'}), opened;
+  ASSERT_EQ(unlink(KeyPath().c_str()), 0);  // the user removed it
+  Bytes theirs = ProtectInAnotherProcess(std::getenv("XDG_DATA_HOME"), {'t', 'h', 'e', 'i', 'r'},
+                                         entropy_);
+  ASSERT_FALSE(theirs.empty());
+
+  unsigned before = platform::ProtectionKeyLoads();
+  ASSERT_TRUE(Unprotect(theirs, &opened));
+  EXPECT_EQ(opened, (Bytes{'t', 'h', 'e', 'i', 'r'}));
+  EXPECT_TRUE(Unprotect(MustProtect({'n', 'e', 'w'}), &opened));  // sealed with the new key
+  EXPECT_TRUE(Unprotect(theirs, &opened));
+  EXPECT_EQ(platform::ProtectionKeyLoads() - before, 1u);
+
+  // The old key is gone for good: its blob is tried once more with the file.
+  EXPECT_FALSE(Unprotect(ours, &opened));
+  EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInvalidData);
+}
+
+TEST_F(DataProtectionPosixTest, AKeyFileThatTurnedUnsafeIsNotTakenOnRenewal) {
+  Bytes ours = MustProtect({'o', 'u', 'r', 's'}), opened;
+  Bytes foreign = ProtectInAnotherProcess(std::getenv("XDG_DATA_HOME") + std::string("/x"),
+                                          {'f'}, entropy_);  // another user's key
+  ASSERT_FALSE(foreign.empty());
+  WriteKeyFile(std::string(32, 'k'), 0644);
+  EXPECT_FALSE(Unprotect(foreign, &opened));
+  EXPECT_EQ(platform::LastErrorCode(), platform::kErrorInvalidData);
+  EXPECT_TRUE(Unprotect(ours, &opened));  // the key read before is kept
+  EXPECT_EQ(opened, (Bytes{'o', 'u', 'r', 's'}));
 }
 
 // Processes that find no key at the same moment must all end up with the

@@ -1,7 +1,9 @@
-// The POSIX debug socket: one datagram per line, the size limit, and the
-// quiet paths when nobody listens or the path is not our socket.
+// The POSIX debug socket: one datagram per line, the size limit, the quiet
+// paths when nobody listens or the path is not our socket, and a monitor
+// that does not read, which must never make a line wait.
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -9,17 +11,80 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/debug_output.h"
+#include "platform/debug_output_posix.h"
 #include "platform/debug_socket_path.h"
 #include "support/debug_line_capture.h"
 
 namespace {
 
+using std::chrono::steady_clock;
+
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::string LostReport(size_t count) {
+  return "Debug output: " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+         " lost while the monitor was not reading";
+}
+
+// A monitor bound to the debug socket that reads only when told to, so its
+// queue fills up as a stuck monitor's would.
+class LazyMonitor {
+ public:
+  // `announce`: tell the sender at once, as the tests' capture does;
+  // otherwise the sender finds the socket at its next look.
+  explicit LazyMonitor(bool announce = true) {
+    path_ = platform::DebugSocketPath();
+    if (platform::IsOwnSocket(path_)) unlink(path_.c_str());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path_.c_str());
+    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    if (announce) platform::LookForDebugMonitorAtNextLine();
+  }
+  ~LazyMonitor() {
+    close(fd_);
+    if (bound_) unlink(path_.c_str());
+  }
+  bool bound() const { return bound_; }
+
+  // Everything queued so far, oldest first.
+  std::vector<std::string> Drain() {
+    std::vector<std::string> lines;
+    char buffer[70000];
+    ssize_t size;
+    while ((size = recv(fd_, buffer, sizeof(buffer), MSG_DONTWAIT)) >= 0)
+      lines.emplace_back(buffer, static_cast<size_t>(size));
+    return lines;
+  }
+
+  // Sends `line` again and again until it arrives (true) or a generous
+  // deadline passes; for changes that the sender sees at its next look.
+  bool KeepSendingUntilItArrives(const std::string& line) {
+    auto deadline = steady_clock::now() + std::chrono::seconds(30);
+    while (steady_clock::now() < deadline) {
+      platform::OutputDebugLineA(line.c_str());
+      pollfd readable{fd_, POLLIN, 0};
+      if (poll(&readable, 1, 50) == 1) {
+        for (const std::string& got : Drain())
+          if (got == line) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  bool bound_ = false;
+};
 
 TEST(DebugSocketPathTest, FollowsTheRuntimeFolderOrFallsBackToTmp) {
   std::string saved = std::getenv("XDG_RUNTIME_DIR");
@@ -83,6 +148,84 @@ TEST(DebugOutputPosixTest, LeavesAPathThatIsNotASocketAlone) {
   ASSERT_EQ(stat(path.c_str(), &status), 0);
   EXPECT_EQ(status.st_size, 0);
   unlink(path.c_str());
+}
+
+TEST(DebugOutputPosixTest, MonitorThatDoesNotReadNeverMakesALineWait) {
+  LazyMonitor monitor;
+  ASSERT_TRUE(monitor.bound());
+  constexpr size_t kLines = 1000;
+  auto start = steady_clock::now();
+  for (size_t i = 0; i < kLines; ++i)
+    platform::OutputDebugLineA(("line " + std::to_string(i)).c_str());
+  // Not stuck: waiting for room even 100 ms a line would take 100 s.
+  EXPECT_LT(steady_clock::now() - start, std::chrono::seconds(30));
+
+  // The queue keeps the first lines; the rest are counted, and the count
+  // comes first once the monitor reads again.
+  std::vector<std::string> queued = monitor.Drain();
+  ASSERT_GT(queued.size(), 0u);
+  ASSERT_LT(queued.size(), kLines);
+  for (size_t i = 0; i < queued.size(); ++i) EXPECT_EQ(queued[i], "line " + std::to_string(i));
+  platform::OutputDebugLineA("reading again");
+  EXPECT_EQ(monitor.Drain(), (std::vector<std::string>{LostReport(kLines - queued.size()),
+                                                       "reading again"}));
+
+  // Exactly one line over what the queue holds.
+  for (size_t i = 0; i <= queued.size(); ++i) platform::OutputDebugLineA("again");
+  EXPECT_EQ(monitor.Drain().size(), queued.size());
+  platform::OutputDebugLineA("reading once more");
+  EXPECT_EQ(monitor.Drain(), (std::vector<std::string>{"Debug output: 1 line lost while the "
+                                                       "monitor was not reading",
+                                                       "reading once more"}));
+}
+
+TEST(DebugOutputPosixTest, LinesLostFromManyThreadsAreAllCounted) {
+  LazyMonitor monitor;
+  ASSERT_TRUE(monitor.bound());
+  constexpr int kThreads = 4;
+  constexpr int kLinesEach = 250;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([] {
+      for (int i = 0; i < kLinesEach; ++i) platform::OutputDebugLineW(L"from a thread");
+    });
+  for (std::thread& thread : threads) thread.join();
+  size_t queued = monitor.Drain().size();
+  platform::OutputDebugLineA("done");
+  EXPECT_EQ(monitor.Drain(),
+            (std::vector<std::string>{LostReport(kThreads * kLinesEach - queued), "done"}));
+}
+
+TEST(DebugOutputPosixTest, MonitorStartedLaterGetsLinesWithinAboutASecond) {
+  platform::LookForDebugMonitorAtNextLine();
+  platform::OutputDebugLineA("nobody listens yet");  // the sender finds no socket
+  LazyMonitor monitor(/*announce=*/false);
+  ASSERT_TRUE(monitor.bound());
+  EXPECT_TRUE(monitor.KeepSendingUntilItArrives("found"));
+}
+
+TEST(DebugOutputPosixTest, MonitorThatRestartsGetsTheNextLine) {
+  {
+    LazyMonitor first;
+    ASSERT_TRUE(first.bound());
+    platform::OutputDebugLineA("to the first");
+    EXPECT_EQ(first.Drain(), std::vector<std::string>{"to the first"});
+  }
+  LazyMonitor second(/*announce=*/false);
+  ASSERT_TRUE(second.bound());
+  platform::OutputDebugLineA("to the second");
+  EXPECT_EQ(second.Drain(), std::vector<std::string>{"to the second"});
+}
+
+TEST(DebugOutputPosixTest, MonitorThatTakesThePathOverGetsLinesWithinAboutASecond) {
+  LazyMonitor first;
+  ASSERT_TRUE(first.bound());
+  platform::OutputDebugLineA("to the first");
+  // The first one lives on, but the path now names another socket.
+  LazyMonitor second(/*announce=*/false);
+  ASSERT_TRUE(second.bound());
+  EXPECT_TRUE(second.KeepSendingUntilItArrives("to the second"));
+  EXPECT_EQ(first.Drain().front(), "to the first");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/debug_output_posix.h"
 #include "platform/debug_socket_path.h"
 #include "support/captured_lines.h"
 
@@ -32,6 +33,7 @@ class DebugLineCapture::Receiver {
     }
     bound_ = true;
     thread_ = std::thread([this] { Run(); });
+    platform::LookForDebugMonitorAtNextLine();
   }
 
   ~Receiver() {
