@@ -40,8 +40,9 @@ class HostProcess:
     """
 
     def __init__(self, runner, work_dir: Path, settings: StandinSettings = None,
-                 executable: Path = None, on_event=None):
+                 executable: Path = None, on_event=None, preexec_fn=None):
         self.runner = runner
+        self.preexec_fn = preexec_fn  # runs in the child before the host starts
         self.work_dir = Path(work_dir)
         self.work_dir.mkdir(parents=True, exist_ok=True)
         self.settings = settings or StandinSettings()
@@ -81,7 +82,8 @@ class HostProcess:
         self._sources = self._records + ([debug_source] if debug_source is not None else [])
         self.process = subprocess.Popen(
             self.runner.command(self.executable), cwd=self.executable.parent, env=env,
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, bufsize=0)
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, bufsize=0,
+            preexec_fn=self.preexec_fn)
         self._spawn(self._read_frames, "host-stdout")
         self._spawn(self._read_stderr, "host-stderr")
         return self
