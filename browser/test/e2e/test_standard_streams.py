@@ -122,6 +122,7 @@ def test_signal_storm_during_a_long_body(start_host, native_only):
         long_text = "x" * 300_000
         whole = log_frame(long_text) + log_frame("after")
         for start in range(0, len(whole), 50_000):
+            wait_until_waiting_for_input(host)
             host.send_bytes(whole[start:start + 50_000])
         host.wait_for_agent_call("WriteLog", lambda call: call.args[1] == "after")
     finally:
