@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 
 #include "common/environment.h"
 #include "common/library_thread.h"
@@ -14,6 +15,11 @@ constexpr char kNoiseVariable[] = "HARROWMERE_NOISE";
 
 // Each line names its route, so a test can see that every route was caught.
 void MakeNoise(const std::string& where) {
+  // std::cout's formatting state is shared; one noise at a time keeps the
+  // stand-in free of data races of its own. Never destroyed: library
+  // threads may still make noise while the process exits.
+  static std::mutex* const noiseMutex = new std::mutex;
+  std::lock_guard<std::mutex> lock(*noiseMutex);
   std::printf("harrowmere-noise printf %s\n", where.c_str());
   std::fflush(stdout);
   std::cout << "harrowmere-noise cout " << where << std::endl;

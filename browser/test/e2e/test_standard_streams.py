@@ -2,6 +2,8 @@
 library in the process prints or reads can't touch the frames, and
 signals, non-blocking input and input that trickles in never end the
 session nor split a body."""
+import ctypes
+import errno
 import fcntl
 import os
 import platform
@@ -23,6 +25,9 @@ NOISE_ROUTES = ("printf", "cout", "raw")
 WAITING_SYSCALLS = {"x86_64": {"0", "7", "271"}, "aarch64": {"63", "73"}}
 POLL_SECONDS = 0.01
 EBADF = 9
+CLONE_NEWNS = 0x00020000
+MS_REC = 0x4000
+MS_PRIVATE = 1 << 18
 
 
 def log_frame(text):
@@ -36,6 +41,18 @@ def written_log_lines(host):
 def noise_lines(host, route, where):
     return [line for line in host.stderr.items()
             if line.startswith(f"harrowmere-noise {route} {where}")]
+
+
+def answering_settings(**extra_env):
+    return StandinSettings.quiet(
+        agent_script={"replies": {"OnBasicAuthRequired": [{"text": "answer"}]}},
+        extra_env=extra_env)
+
+
+def ask_for_answers(host, answers):
+    for number in range(answers):
+        host.send(envelope("basicAuthentication", {"host": f"h{number}.test"}, tab_id=str(number)))
+    host.frames.wait_for_count(answers, what="the agent's answers")
 
 
 def wait_until_waiting_for_input(host):
@@ -53,13 +70,9 @@ def wait_until_waiting_for_input(host):
 
 
 def test_stray_text_of_a_library_goes_to_standard_error_and_frames_stay_whole(start_host):
-    host = start_host(StandinSettings.quiet(
-        agent_script={"replies": {"OnBasicAuthRequired": [{"text": "answer"}]}},
-        extra_env={"HARROWMERE_NOISE": "1"}))
     answers = 8
-    for number in range(answers):
-        host.send(envelope("basicAuthentication", {"host": f"h{number}.test"}, tab_id=str(number)))
-    host.frames.wait_for_count(answers, what="the agent's answers")
+    host = start_host(answering_settings(HARROWMERE_NOISE="1"))
+    ask_for_answers(host, answers)
     # Every route, from the calls and from the agent's own threads.
     for route in NOISE_ROUTES:
         for where in ("call", "thread"):
@@ -80,9 +93,7 @@ def test_stray_text_of_a_library_goes_to_standard_error_and_frames_stay_whole(st
 def test_signals_without_restart_neither_end_the_session_nor_split_a_body(start_host,
                                                                           native_only):
     native_only("Windows has no signals")
-    host = start_host(StandinSettings.quiet(
-        agent_script={"replies": {"OnBasicAuthRequired": [{"text": "answer"}]}},
-        extra_env={"HARROWMERE_SIGNAL_HANDLER": "1"}))
+    host = start_host(answering_settings(HARROWMERE_SIGNAL_HANDLER="1"))
     host.wait_for_debug_line("Corvantilhub Activated")
     texts = [f"piece by piece {number}" for number in range(6)]
     for text in texts:
@@ -185,3 +196,39 @@ def test_closed_standard_output_fails_start_up_after_saying_why(runner, tmp_path
     # streams, and a closed standard output can't carry them.
     assert [line.text for line in debug.items()] == [
         f"Standard streams could not be duplicated: {EBADF}", "Set binary mode failed"]
+
+
+def test_stray_text_goes_nowhere_when_there_is_no_standard_error(start_host, native_only):
+    native_only("a closed descriptor 2 still gives a Wine program a standard error")
+    host = start_host(answering_settings(HARROWMERE_NOISE="1"), preexec_fn=lambda: os.close(2))
+    ask_for_answers(host, 3)
+    assert host.end() == 0
+    assert host.stream_errors == []
+    assert [f.body for f in host.frames.items()] == [b'"answer"'] * 3
+
+
+def hide_the_null_device():
+    """In a mount namespace of the child's own: an empty /dev, so the null
+    device can't be opened. Nothing outside the child sees it."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.unshare(CLONE_NEWNS) != 0:
+        raise OSError(ctypes.get_errno(), "unshare")
+    # Private first, so that the mount below can't reach the parent's tree.
+    if libc.mount(b"none", b"/", None, MS_REC | MS_PRIVATE, None) != 0:
+        raise OSError(ctypes.get_errno(), "mount --make-rprivate")
+    if libc.mount(b"none", b"/dev", b"tmpfs", 0, None) != 0:
+        raise OSError(ctypes.get_errno(), "mount tmpfs")
+
+
+def test_failed_redirection_is_reported_and_the_frames_go_on(start_host, native_only):
+    native_only("the null device is hidden with a Linux mount namespace")
+    if os.geteuid() != 0:
+        pytest.skip("a mount namespace needs root")
+    try:
+        host = start_host(answering_settings(), preexec_fn=hide_the_null_device)
+    except subprocess.SubprocessError as error:
+        pytest.skip(f"no mount namespace here: {error}")
+    host.wait_for_debug_line(f"Standard streams could not be redirected: {errno.ENOENT}")
+    ask_for_answers(host, 2)
+    assert host.end() == 0
+    assert [f.body for f in host.frames.items()] == [b'"answer"'] * 2
