@@ -15,7 +15,7 @@ from pathlib import Path
 
 import pytest
 
-from corvantilhub_harness.collector import Collector
+from corvantilhub_harness.collector import Collector, appear_in_order
 from corvantilhub_harness.host_process import StandinSettings
 from corvantilhub_harness.wire import encode_message, envelope, frame
 
@@ -232,3 +232,25 @@ def test_failed_redirection_is_reported_and_the_frames_go_on(start_host, native_
     ask_for_answers(host, 2)
     assert host.end() == 0
     assert [f.body for f in host.frames.items()] == [b'"answer"'] * 2
+
+
+def test_hard_read_failure_is_reported_and_ends_the_host(runner, tmp_path, native_only):
+    native_only("a Wine program can't be given a directory as its standard input")
+    env = runner.environment(tmp_path)
+    debug = Collector("debug")
+    listener = runner.start_debug_source(env, debug.add)
+    directory = os.open(tmp_path, os.O_RDONLY | os.O_DIRECTORY)
+    try:
+        # Reading a directory fails with EISDIR, however often it is tried.
+        result = subprocess.run(runner.command(runner.bin_dir / runner.executable_name),
+                                env=env, stdin=directory, capture_output=True,
+                                timeout=runner.timeout)
+    finally:
+        os.close(directory)
+        listener.stop()
+    assert result.returncode == 0
+    assert result.stdout == b""
+    texts = [line.text for line in debug.items()]
+    assert appear_in_order(texts, ["Corvantilhub Activated",
+                                   f"Standard input read failed: {errno.EISDIR}", "Going to exit"])
+    assert len([text for text in texts if text.startswith("Standard input read failed")]) == 1
