@@ -5,6 +5,7 @@
 
 #include "agent/agent_state.h"
 #include "agent/answers.h"
+#include "agent/stray_io.h"
 #include "common/record_file.h"
 
 namespace {
@@ -13,6 +14,7 @@ constexpr char kRecordVariable[] = "HARROWMERE_RECORD";
 
 void Record(const standins::RecordLine& line) {
   standins::AppendRecordLine(kRecordVariable, line);
+  harrowmere::MakeNoiseIfAsked();
 }
 
 }  // namespace

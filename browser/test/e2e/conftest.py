@@ -37,7 +37,7 @@ def runner(request, tmp_path_factory):
 
 @pytest.fixture
 def start_host(runner, tmp_path):
-    """start_host(settings=None, executable=None, launcher=None) -> a started HostProcess.
+    """start_host(settings=None, executable=None, launcher=None, preexec_fn=None) -> a started HostProcess.
 
     Each host gets a private folder (debug socket, protection key, records,
     scripts) under the test's tmp_path; all are killed at teardown if still
@@ -47,9 +47,10 @@ def start_host(runner, tmp_path):
     numbers = itertools.count(1)
 
     def start(settings: StandinSettings = None, executable: Path = None,
-              launcher: list = None) -> HostProcess:
+              launcher: list = None, preexec_fn=None) -> HostProcess:
         host = HostProcess(runner, tmp_path / f"host{next(numbers)}",
-                           settings or StandinSettings.quiet(), executable, launcher=launcher)
+                           settings or StandinSettings.quiet(), executable, launcher=launcher,
+                           preexec_fn=preexec_fn)
         hosts.append(host)
         return host.start()
 

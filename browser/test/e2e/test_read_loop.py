@@ -41,7 +41,8 @@ def test_host_without_standard_input_ends_at_once_with_minus_one(runner, tmp_pat
     assert result.returncode == 255  # -1
     assert result.stderr.startswith(b"Cannot set binary mode: ")
     # Nothing was started: no watcher, no bridge thread, no read loop.
-    assert [line.text for line in debug.items()] == ["Set binary mode failed"]
+    assert [line.text for line in debug.items()] == [
+        "Standard streams could not be duplicated: 9", "Set binary mode failed"]  # EBADF
 
 
 def test_zero_lengths_are_skipped_without_a_body(host):

@@ -40,11 +40,14 @@ class HostProcess:
     """
 
     def __init__(self, runner, work_dir: Path, settings: StandinSettings = None,
-                 executable: Path = None, on_event=None, launcher: list = None):
+                 executable: Path = None, on_event=None, launcher: list = None,
+                 preexec_fn=None):
         """`launcher`: a command line that runs the host command (for example
-        prlimit with its options), or None to start the host directly."""
+        prlimit with its options), or None to start the host directly.
+        `preexec_fn` runs in the child before the host starts."""
         self.runner = runner
         self.launcher = list(launcher or [])
+        self.preexec_fn = preexec_fn
         self.work_dir = Path(work_dir)
         self.work_dir.mkdir(parents=True, exist_ok=True)
         self.settings = settings or StandinSettings()
@@ -84,7 +87,8 @@ class HostProcess:
         self._sources = self._records + ([debug_source] if debug_source is not None else [])
         self.process = subprocess.Popen(
             self.launcher + self.runner.command(self.executable), cwd=self.executable.parent, env=env,
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, bufsize=0)
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, bufsize=0,
+            preexec_fn=self.preexec_fn)
         self._spawn(self._read_frames, "host-stdout")
         self._spawn(self._read_stderr, "host-stderr")
         return self

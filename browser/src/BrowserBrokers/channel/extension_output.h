@@ -1,5 +1,6 @@
-// Where the frame writers send their bytes: standard output, which the host
-// has put into binary mode without buffering before any writer runs.
+// Where the frame writers send their bytes: the host's private copy of its
+// standard output (standard output itself until the host names it), put
+// into binary mode without buffering before any writer runs.
 #pragma once
 
 #include <cstdio>
@@ -7,6 +8,9 @@
 // The stream the writers use now.
 FILE* ExtensionOutput();
 
-// Sends the writers' frames to `stream` instead (null: back to standard
-// output), so tests can read frames from a pipe.
+// Called once by the entry point, before any writer can run.
+void SetExtensionOutput(FILE* stream);
+
+// Sends the writers' frames to `stream` instead (null: back to the
+// extension output), so tests can read frames from a pipe.
 void SetExtensionOutputForTesting(FILE* stream);

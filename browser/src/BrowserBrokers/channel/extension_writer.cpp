@@ -8,6 +8,7 @@
 #include "channel/json_string_escape.h"
 #include "channel/text_conversion.h"
 #include "platform/debug_output.h"
+#include "platform/standard_streams.h"
 #include "protection/protected_text.h"
 
 namespace {
@@ -53,11 +54,12 @@ void WriteFrame(const std::wstring& text, DebugLine debugLine) {
         L"Message Sent to Chrome Extension Message Written");
   }
   FILE* output = ExtensionOutput();
-  // A failed write (the browser has gone) loses the frame; nobody is left
-  // to tell.
-  std::fwrite(header, 1, sizeof(header), output);
-  std::fwrite(body.data(), 1, body.size(), output);
-  std::fflush(output);
+  // Each write goes on through short writes and signals until the frame is
+  // whole. A failed write (the browser has gone) loses the frame; nobody is
+  // left to tell.
+  if (platform::WriteStream(output, header, sizeof(header))) {
+    platform::WriteStream(output, body.data(), body.size());
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "channel/binary_streams.h"
+#include "channel/extension_output.h"
 #include "channel/extension_writer.h"
 #include "channel/read_loop.h"
 #include "channel/startup_check.h"
@@ -36,11 +37,13 @@ void StartDesignerBridgeThread() {
 
 int HostMain() {
   if (StartupCheckRequested()) return RunStartupCheck();
-  // Standard output is left alone when standard input already failed.
-  if (SetBinaryUnbuffered(stdin) != 0 || SetBinaryUnbuffered(stdout) != 0) {
+  // First of all, while no thread runs and the designer bridge isn't loaded.
+  ChannelStreams channel{};
+  if (!PrepareChannelStreams(channel)) {
     platform::OutputDebugLineW(L"Set binary mode failed");
     return -1;
   }
+  SetExtensionOutput(channel.output);
 
   // Everything meant for the extension arrives here as protected text.
   auto handler = std::make_unique<CMessageHandler>(
@@ -51,7 +54,7 @@ int HostMain() {
   handler->Start();
   platform::OutputDebugLineW(L"Corvantilhub Activated");
 
-  browser_extensions::RunReadLoop(stdin, *handler);
+  browser_extensions::RunReadLoop(channel.input, *handler);
 
   platform::OutputDebugLineW(L"Going to exit");
   // Stops the watcher; nothing is joined.

@@ -9,27 +9,53 @@
 #include "designer/xpath_relay.h"
 #include "handling/message_handler.h"
 #include "platform/debug_output.h"
+#include "platform/standard_streams.h"
 
 namespace browser_extensions {
 namespace {
 
 constexpr size_t kDiscardChunkBytes = 64 * 1024;
 
+// The loop's reads: each one gets all it asks for unless the input ends.
+// After a hard read failure, reported once, it reads nothing more, so the
+// loop ends at its next length read.
+class InboundReader {
+ public:
+  explicit InboundReader(FILE* input) : input_(input) {}
+
+  size_t Read(void* buffer, size_t size) {
+    if (failed_) return 0;
+    uint32_t error = 0;
+    const size_t got = platform::ReadStream(input_, buffer, size, &error);
+    if (error != 0) {
+      failed_ = true;
+      platform::OutputDebugLineW(L"Standard input read failed: " + std::to_wstring(error));
+    }
+    return got;
+  }
+
+  bool Failed() const { return failed_; }
+
+ private:
+  FILE* input_;
+  bool failed_ = false;
+};
+
 // Reads `count` bytes and drops them, a chunk at a time, so the stream stays
 // in step. Stops early at end of input; the next length read then ends the
 // loop. Allocates nothing, so it also works when memory has run out.
-void SkipBytes(FILE* input, uint32_t count) {
+void SkipBytes(InboundReader& input, uint32_t count) {
   std::array<char, kDiscardChunkBytes> chunk;
   size_t remaining = count;
   while (remaining > 0) {
     const size_t wanted = std::min(remaining, chunk.size());
-    const size_t got = fread(chunk.data(), 1, wanted, input);
+    const size_t got = input.Read(chunk.data(), wanted);
     if (got == 0) return;
     remaining -= got;
   }
 }
 
-void DiscardFrameBody(FILE* input, uint32_t length) {
+void DiscardFrameBody(InboundReader& input, uint32_t length) {
   platform::OutputDebugLineW(L"Inbound frame discarded: length " +
                              std::to_wstring(length) + L" exceeds " +
                              std::to_wstring(kMaxInboundFrameBytes));
@@ -49,10 +75,11 @@ void ReportFrameOutOfMemory(uint32_t length) {
 // Reads one body and hands it on. Returns false when memory ran out on the
 // way (for the body, its conversions, parsing, routing or a handler); the
 // message is then dropped and the stream is still in step.
-bool HandleFrameBody(FILE* input, uint32_t length, CMessageHandler& handler,
+bool HandleFrameBody(InboundReader& input, uint32_t length, CMessageHandler& handler,
                      std::wstring& type) {
   // Zero-filled with one byte to spare, so the text is always terminated,
-  // also when the body comes in short. What arrived is what gets handled.
+  // also when the input ends inside the body. What arrived is what gets
+  // handled, but never the part before a failed read.
   std::vector<char> body;
   try {
     body.assign(static_cast<size_t>(length) + 1, '\0');
@@ -60,7 +87,8 @@ bool HandleFrameBody(FILE* input, uint32_t length, CMessageHandler& handler,
     SkipBytes(input, length);
     return false;
   }
-  [[maybe_unused]] const size_t arrived = fread(body.data(), 1, length, input);
+  input.Read(body.data(), length);
+  if (input.Failed()) return true;
   try {
     handler.ProcessMessage(body.data(), type);
     if (type == L"XPath") RelayXPath(body.data());
@@ -72,13 +100,14 @@ bool HandleFrameBody(FILE* input, uint32_t length, CMessageHandler& handler,
 
 }  // namespace
 
-void RunReadLoop(FILE* input, CMessageHandler& handler) {
+void RunReadLoop(FILE* stream, CMessageHandler& handler) {
+  InboundReader input(stream);
   std::wstring type;
   for (;;) {
     // Browsers send the length as an unsigned count.
     uint32_t length = 0;
-    const size_t lengthBytes = fread(&length, 1, sizeof(length), input);
-    if (lengthBytes == 0) return;
+    const size_t lengthBytes = input.Read(&length, sizeof(length));
+    if (lengthBytes == 0 || input.Failed()) return;
     // A partial length (input ended inside it) and a zero one carry no
     // frame; whatever follows is read as the next length.
     if (lengthBytes < sizeof(length) || length == 0) continue;

@@ -2,8 +2,64 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace platform {
+namespace {
+
+// Private copies live above the three standard descriptors, so redirecting
+// those never touches them.
+constexpr int kFirstPrivateDescriptor = STDERR_FILENO + 1;
+
+bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+// Waits until a non-blocking descriptor is ready. A failed poll is left to
+// the read or write that follows, which then reports the real error.
+void WaitUntilReady(int fd, short events) {
+  pollfd entry{fd, events, 0};
+  while (poll(&entry, 1, -1) == -1 && errno == EINTR) {
+  }
+}
+
+FILE* PrivateCopy(int fd, const char* mode, uint32_t* error) {
+  const int copy = fcntl(fd, F_DUPFD_CLOEXEC, kFirstPrivateDescriptor);
+  if (copy == -1) {
+    *error = static_cast<uint32_t>(errno);
+    return nullptr;
+  }
+  FILE* stream = fdopen(copy, mode);
+  if (stream == nullptr) {
+    *error = static_cast<uint32_t>(errno);
+    close(copy);
+  }
+  return stream;
+}
+
+bool Writable(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags != -1 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+// Points descriptor 0 at the null device and descriptor 1 at standard error
+// (or the null device). Returns 0, or the first error number.
+uint32_t RedirectStandardDescriptors() {
+  const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (null == -1) return static_cast<uint32_t>(errno);
+  // With descriptor 2 closed, the null device lands there and becomes
+  // standard error: a child started later must still find it open.
+  if (null <= STDERR_FILENO) fcntl(null, F_SETFD, 0);
+  uint32_t error = 0;
+  if (dup2(null, STDIN_FILENO) == -1) error = static_cast<uint32_t>(errno);
+  const int outputTarget = Writable(STDERR_FILENO) ? STDERR_FILENO : null;
+  if (dup2(outputTarget, STDOUT_FILENO) == -1 && error == 0) {
+    error = static_cast<uint32_t>(errno);
+  }
+  if (null > STDERR_FILENO) close(null);
+  return error;
+}
+
+}  // namespace
 
 // POSIX streams carry bytes unchanged already; only check that the stream
 // still stands on an open descriptor, as _setmode would.
@@ -15,6 +71,72 @@ int SetBinaryMode(FILE* stream) {
   int fd = fileno(stream);
   if (fd < 0 || fcntl(fd, F_GETFD) == -1) return -1;
   return 0;
+}
+
+StandardStreamsTakeOver TakeOverStandardStreams() {
+  StandardStreamsTakeOver result;
+  result.input = PrivateCopy(STDIN_FILENO, "rb", &result.duplicateError);
+  if (result.input == nullptr) return result;
+  result.output = PrivateCopy(STDOUT_FILENO, "wb", &result.duplicateError);
+  if (result.output == nullptr) {
+    std::fclose(result.input);
+    result.input = nullptr;
+    return result;
+  }
+  result.redirectError = RedirectStandardDescriptors();
+  // Stray text then reaches standard error at once, not at exit.
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  return result;
+}
+
+std::size_t ReadStream(FILE* stream, void* buffer, std::size_t size, uint32_t* error) {
+  *error = 0;
+  const int fd = fileno(stream);
+  if (fd < 0) {  // a stream in memory: no descriptor, no signals to ride out
+    const std::size_t got = std::fread(buffer, 1, size, stream);
+    if (std::ferror(stream)) *error = static_cast<uint32_t>(errno);
+    return got;
+  }
+  char* const bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = read(fd, bytes + done, size - done);
+    if (got > 0) {
+      done += static_cast<std::size_t>(got);
+    } else if (got == 0) {
+      break;
+    } else if (errno == EINTR) {
+      continue;
+    } else if (WouldBlock(errno)) {
+      WaitUntilReady(fd, POLLIN);
+    } else {
+      *error = static_cast<uint32_t>(errno);
+      break;
+    }
+  }
+  return done;
+}
+
+bool WriteStream(FILE* stream, const void* data, std::size_t size) {
+  const int fd = fileno(stream);
+  if (fd < 0) {
+    return std::fwrite(data, 1, size, stream) == size && std::fflush(stream) == 0;
+  }
+  const char* const bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t put = write(fd, bytes + done, size - done);
+    if (put >= 0) {
+      done += static_cast<std::size_t>(put);
+    } else if (errno == EINTR) {
+      continue;
+    } else if (WouldBlock(errno)) {
+      WaitUntilReady(fd, POLLOUT);
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace platform

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -25,6 +27,21 @@ TEST(StandardStreamsTest, NullStreamFailsWithErrno) {
   errno = 0;
   EXPECT_EQ(platform::SetBinaryMode(nullptr), -1);
   EXPECT_NE(errno, 0);
+}
+
+TEST(StandardStreamsTest, WholeWriteThenReadThatEndsShortAtEndOfFile) {
+  FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(platform::SetBinaryMode(file), 0);
+  const char bytes[] = "\x05\0\0\0\"a\r\nb\"";
+  ASSERT_TRUE(platform::WriteStream(file, bytes, sizeof(bytes) - 1));
+  std::rewind(file);
+  char back[32] = {};
+  uint32_t error = 1;
+  EXPECT_EQ(platform::ReadStream(file, back, sizeof(back), &error), sizeof(bytes) - 1);
+  EXPECT_EQ(error, 0u);
+  EXPECT_EQ(std::memcmp(back, bytes, sizeof(bytes) - 1), 0);
+  std::fclose(file);
 }
 
 }  // namespace
