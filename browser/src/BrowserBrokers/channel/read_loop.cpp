@@ -1,6 +1,7 @@
 #include "channel/read_loop.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,14 @@ void DiscardFrameBody(FILE* input, int32_t length) {
 
 void HandleFrameBody(FILE* input, int32_t length, CMessageHandler& handler,
                      std::wstring& type) {
-  // Zero-filled with one byte to spare, so the text is always terminated,
-  // also when the body comes in short. What arrived is what gets handled.
-  std::vector<char> body(static_cast<size_t>(length) + 1, '\0');
-  [[maybe_unused]] const size_t arrived =
-      fread(body.data(), 1, static_cast<size_t>(length), input);
-  handler.ProcessMessage(body.data(), type);
-  if (type == L"XPath") RelayXPath(body.data());
+  // One byte to spare for the terminator after what arrived, so a body that
+  // comes in short ends there. Not filled in advance: a large body is
+  // written once, by the read, and pages it never reaches stay untouched.
+  std::unique_ptr<char[]> body(new char[static_cast<size_t>(length) + 1]);
+  const size_t arrived = fread(body.get(), 1, static_cast<size_t>(length), input);
+  body[arrived] = '\0';
+  handler.ProcessMessage(body.get(), type);
+  if (type == L"XPath") RelayXPath(body.get());
 }
 
 }  // namespace
