@@ -3,22 +3,33 @@
 
 Starts the host with the stand-in libraries beside it, in a private folder,
 with an agent script that answers every OnDocumentComplete at once, and
-measures three fresh host processes:
+measures four fresh host processes:
 
   throughput  N documentComplete frames pumped in, the N answers read back:
               messages per second and the host's peak RSS;
-  60 MiB      one page load of 60 MiB, under the 64 MiB inbound limit, is
-              read whole, parsed and answered: the peak RSS that costs;
+  strings     one page load just under the 64 MiB inbound limit, nearly all
+              of it one long URL, is read whole, parsed and answered;
+  worst shape one page load of the same size whose payload also holds an
+              array of empty arrays and objects ([],{},[],...): the most
+              values per byte that a body can carry;
   > 64 MiB    one frame over the limit is read and thrown away in small
               chunks, then a small page load is answered: the peak RSS
               stays near the idle host's.
+
+For the large frames the figure is the peak RSS above the idle host's,
+divided by the body's size: what each byte of a large body costs.
 
 The peak RSS is VmHWM from /proc/<pid>/status, read after the last answer
 and just before standard input is closed. It covers the whole process, so
 the stand-in agent's copies of what it was handed count too.
 
+--flavor windows runs the Windows build (build/windows/bin) under Wine, in
+the prefix that WINEPREFIX names (set up as for the Windows tests); the
+RSS is then the Wine process that runs Corvantilhub.exe.
+
 Standard library only:
     /usr/bin/python3 browser/bench/host_throughput.py [--bin PATH] [-n N]
+    /usr/bin/python3 browser/bench/host_throughput.py --flavor windows
 """
 
 import argparse
@@ -34,8 +45,15 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
-DEFAULT_HOST = REPO / "build" / "native-release" / "bin" / "Corvantilhub"
-STANDINS = ("libHarrowmere64.so", "libTollgatelink.so")
+DEFAULT_HOSTS = {
+    "native": REPO / "build" / "native-release" / "bin" / "Corvantilhub",
+    "windows": REPO / "build" / "windows" / "bin" / "Corvantilhub.exe",
+}
+STANDINS = {
+    "native": ("libHarrowmere64.so", "libTollgatelink.so"),
+    "windows": ("Harrowmere64.dll", "Tollgatelink.dll"),
+}
+WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
 
 MIB = 1024 * 1024
 INBOUND_LIMIT = 64 * MIB
@@ -65,10 +83,29 @@ def padded_document_complete(size: int) -> bytes:
     return body
 
 
+def worst_shape_document_complete(size: int) -> bytes:
+    """A page load of exactly `size` bytes whose payload also carries
+    "x":[[],{},[],{},...]: three bytes a value, the densest tree there is."""
+    head = document_complete("https://example.test/deep")[:-2] + b',"x":['
+    tail = b"]}}"
+    room = size - len(head) - len(tail)
+    pairs, rest = divmod(room + 1, 6)  # "[],{}," per pair, no final comma
+    values = b"[],{}," * pairs
+    values = values[:-1] + b" " * rest
+    body = head + values + tail
+    assert len(body) == size and json.loads(body)
+    return body
+
+
+def windows_path(path: Path) -> str:
+    """`path` as a program under Wine names it: Wine's Z: drive is the root."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
 class Host:
     """One host process with its pipes; frames it sends arrive on a queue."""
 
-    def __init__(self, binary: Path, work: Path):
+    def __init__(self, binary: Path, work: Path, flavor: str):
         runtime, data = work / "runtime", work / "data"
         runtime.mkdir(mode=0o700)
         data.mkdir(mode=0o700)
@@ -82,8 +119,12 @@ class Host:
                if not name.startswith(FOREIGN_VARIABLES)}
         env.update(XDG_RUNTIME_DIR=str(runtime), XDG_DATA_HOME=str(data),
                    HARROWMERE_SCRIPT=str(script))
+        command = [str(binary)]
+        if flavor == "windows":
+            env.update(HARROWMERE_SCRIPT=windows_path(script), WINEDEBUG="-all")
+            command = [WINE, windows_path(binary)]
         self.stderr = open(work / "host.stderr", "w+b")
-        self.process = subprocess.Popen([str(binary)], stdin=subprocess.PIPE,
+        self.process = subprocess.Popen(command, stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, stderr=self.stderr,
                                         env=env, cwd=work)
         self.frames = queue.Queue()
@@ -123,8 +164,31 @@ class Host:
             if decoded == ANSWER:
                 count -= 1
 
+    def host_pid(self) -> int:
+        """The process that runs the host: the child itself natively; under
+        Wine, the one among it and its descendants that runs the .exe."""
+        family, grew = {self.process.pid}, True
+        while grew:
+            grew = False
+            for entry in Path("/proc").iterdir():
+                try:
+                    parent = int((entry / "stat").read_text().rsplit(")", 1)[1].split()[1])
+                except (OSError, ValueError, IndexError):
+                    continue
+                if parent in family and int(entry.name) not in family:
+                    family.add(int(entry.name))
+                    grew = True
+        for pid in sorted(family):
+            try:
+                command = Path(f"/proc/{pid}/cmdline").read_bytes()
+            except OSError:
+                continue
+            if b"Corvantilhub" in command:
+                return pid
+        return self.process.pid
+
     def peak_rss_kib(self) -> int:
-        status = Path(f"/proc/{self.process.pid}/status").read_text()
+        status = Path(f"/proc/{self.host_pid()}/status").read_text()
         for line in status.splitlines():
             if line.startswith("VmHWM:"):
                 return int(line.split()[1])
@@ -143,9 +207,9 @@ class Host:
         return status
 
 
-def run_phase(binary: Path, timeout: float, name: str, phase):
+def run_phase(binary: Path, flavor: str, timeout: float, name: str, phase):
     with tempfile.TemporaryDirectory(prefix="corvantilhub-bench-") as folder:
-        host = Host(binary, Path(folder))
+        host = Host(binary, Path(folder), flavor)
         try:
             result = phase(host, time.monotonic() + timeout)
             result["peak_rss_kib"] = host.peak_rss_kib()
@@ -176,12 +240,12 @@ def throughput(count: int):
     return phase
 
 
-def single_large_frame(body_bytes: int, answers: int):
+def single_large_frame(body_bytes: int, answers: int, make=padded_document_complete):
     def phase(host: Host, deadline: float):
         host.send(frame(document_complete("https://example.test/login")))
         host.await_answers(1, deadline)
         idle = host.peak_rss_kib()
-        large = padded_document_complete(body_bytes)
+        large = make(body_bytes)
         small = frame(document_complete("https://example.test/after"))
         sender = host.send_in_background(frame(large) + small)
         host.await_answers(answers, deadline)
@@ -194,38 +258,55 @@ def mib(kib: int) -> str:
     return f"{kib / 1024:.1f} MiB"
 
 
+def per_body_byte(result) -> str:
+    """Peak RSS above the idle host's, per byte of body."""
+    added = (result["peak_rss_kib"] - result["idle_peak_rss_kib"]) * 1024
+    return f"{added / result['frame_bytes']:.1f}x the body"
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", type=Path, default=DEFAULT_HOST,
-                        help="the host executable (default: %(default)s)")
+    parser.add_argument("--flavor", choices=sorted(DEFAULT_HOSTS), default="native",
+                        help="native: the Linux host; windows: Corvantilhub.exe under Wine")
+    parser.add_argument("--bin", type=Path,
+                        help="the host executable (default: the release build of the flavour)")
     parser.add_argument("-n", "--messages", type=int, default=20000,
                         help="documentComplete frames in the throughput run")
     parser.add_argument("--timeout", type=float, default=300.0,
                         help="seconds each run may take")
     args = parser.parse_args()
 
-    binary = args.bin.resolve()
-    missing = [path for path in [binary] + [binary.parent / s for s in STANDINS]
+    binary = (args.bin or DEFAULT_HOSTS[args.flavor]).resolve()
+    missing = [path for path in [binary] + [binary.parent / s for s in STANDINS[args.flavor]]
                if not path.exists()]
     if missing:
         print("missing: " + ", ".join(map(str, missing))
-              + "\nbuild first: ./run.sh build native-release", file=sys.stderr)
+              + f"\nbuild first: scripts/build.sh {args.flavor}", file=sys.stderr)
         return 2
 
-    rate = run_phase(binary, args.timeout, "throughput", throughput(args.messages))
+    def run(name, phase):
+        return run_phase(binary, args.flavor, args.timeout, name, phase)
+
+    rate = run("throughput", throughput(args.messages))
     print(f"throughput: {rate['messages']} documentComplete frames answered in "
           f"{rate['seconds']:.2f} s = {rate['per_second']:.0f} messages/s; "
           f"peak RSS {mib(rate['peak_rss_kib'])}; exit {rate['exit']}")
 
-    # The 60 MiB page load is answered, and so is the small one after it.
-    kept = run_phase(binary, args.timeout, "60 MiB",
-                     single_large_frame(60 * MIB, answers=2))
-    print(f"60 MiB frame (read and answered): peak RSS {mib(kept['peak_rss_kib'])} "
-          f"(idle {mib(kept['idle_peak_rss_kib'])}); exit {kept['exit']}")
+    # The large page loads are answered, and so is the small one after each.
+    near_limit = INBOUND_LIMIT - 1024
+    kept = run("strings", single_large_frame(near_limit, answers=2))
+    print(f"64 MiB - 1 KiB frame, one long string (read and answered): peak RSS "
+          f"{mib(kept['peak_rss_kib'])} (idle {mib(kept['idle_peak_rss_kib'])}) = "
+          f"{per_body_byte(kept)}; exit {kept['exit']}")
+
+    dense = run("worst shape", single_large_frame(
+        near_limit, answers=2, make=worst_shape_document_complete))
+    print(f"64 MiB - 1 KiB frame of [],{{}},... (read and answered): peak RSS "
+          f"{mib(dense['peak_rss_kib'])} (idle {mib(dense['idle_peak_rss_kib'])}) = "
+          f"{per_body_byte(dense)}; exit {dense['exit']}")
 
     # Only the small page load after the discarded frame is answered.
-    dropped = run_phase(binary, args.timeout, "over 64 MiB",
-                        single_large_frame(INBOUND_LIMIT + MIB, answers=1))
+    dropped = run("over 64 MiB", single_large_frame(INBOUND_LIMIT + MIB, answers=1))
     print(f"65 MiB frame (over the 64 MiB limit, discarded): peak RSS "
           f"{mib(dropped['peak_rss_kib'])} (idle {mib(dropped['idle_peak_rss_kib'])}); "
           f"exit {dropped['exit']}")

@@ -4,8 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "channel/text_conversion.h"
 #include "heap_counter.h"
 #include "messages/json_reader.h"
+#include "messages/tab_message.h"
 #include "messages/json_value.h"
 #include "messages/update_log_level_message.h"
 
@@ -57,6 +59,30 @@ void BM_ReadOneMebibyteLogEnvelope(benchmark::State& state) {
   ReadJson(state, LogEnvelopeOfOneMebibyte());
 }
 BENCHMARK(BM_ReadOneMebibyteLogEnvelope)->Unit(benchmark::kMillisecond);
+
+// What the router does with every frame before it routes: the UTF-8 body
+// to wide text, read, and the envelope and its payload filled from it.
+void BM_EnvelopeFromUtf8DocumentComplete(benchmark::State& state) {
+  const std::string body = WideToUtf8(kDocumentCompleteEnvelope);
+  bench::HeapWatch heap;
+  for (auto _ : state) {
+    browser_extensions::CTabMessage envelope;
+    envelope.FromJsonString(Utf8ToWide(body.data(), body.size()));
+    benchmark::DoNotOptimize(envelope.payload);
+  }
+  heap.Report(state);
+}
+BENCHMARK(BM_EnvelopeFromUtf8DocumentComplete);
+
+// The densest tree a body can carry: 1 MiB of empty arrays and objects.
+// heap_peak over the text's size is what each byte of such a body costs.
+void BM_ReadOneMebibyteOfEmptyContainers(benchmark::State& state) {
+  std::wstring text = L"[";
+  while (text.size() + 6 < kOneMebibyte) text += L"[],{},";
+  text += L"[]]";
+  ReadJson(state, text);
+}
+BENCHMARK(BM_ReadOneMebibyteOfEmptyContainers)->Unit(benchmark::kMillisecond);
 
 void BM_WriteLogLevelUpdate(benchmark::State& state) {
   browser_extensions::CUpdateLogLevelMessage update;

@@ -1,13 +1,12 @@
 """A frame for which memory runs out is dropped; the host reads on."""
+import re
 import shutil
+import subprocess
 
 import pytest
 
 from corvantilhub_harness.wire import LENGTH, MAX_INBOUND_BODY_BYTES, envelope
 
-# Ample for the host at rest, far too little for a 64 MiB message, which
-# takes several times its size as wide text and parsed values.
-ADDRESS_SPACE_LIMIT = 1 << 30
 FILL_CHUNK = b"x" * (1 << 20)
 
 
@@ -29,6 +28,18 @@ def log_message_of(size):
     yield tail
 
 
+def address_space_in_use(pid):
+    status = open(f"/proc/{pid}/status", encoding="ascii").read()
+    return int(re.search(r"^VmSize:\s+(\d+) kB", status, re.M).group(1)) * 1024
+
+
+def limit_address_space(pid, size):
+    """Leaves the running host room for a body of `size` bytes and a little
+    more, but not for the wide text and parsed values it turns into."""
+    limit = address_space_in_use(pid) + 2 * size
+    subprocess.run(["prlimit", f"--pid={pid}", f"--as={limit}"], check=True)
+
+
 def test_frame_that_exhausts_memory_is_dropped_and_the_next_is_handled(
         runner, start_host, native_only):
     native_only("Wine offers no address-space limit to run the host under")
@@ -36,8 +47,10 @@ def test_frame_that_exhausts_memory_is_dropped_and_the_next_is_handled(
         pytest.skip("prlimit (util-linux) is not installed")
     if is_sanitized(runner.bin_dir / runner.executable_name):
         pytest.skip("a sanitized host can't run under an address-space limit")
-    host = start_host(launcher=["prlimit", f"--as={ADDRESS_SPACE_LIMIT}", "--"])
+    host = start_host()
+    host.wait_for_debug_line("Corvantilhub Activated")
     size = MAX_INBOUND_BODY_BYTES
+    limit_address_space(host.process.pid, size)
     host.send_bytes(LENGTH.pack(size))
     writer = host.send_chunks_in_background(log_message_of(size), f"a {size}-byte log message")
     writer.join(host.runner.timeout * 4)

@@ -1,7 +1,9 @@
 #include "channel/extension_writer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "channel/extension_output.h"
@@ -15,19 +17,52 @@ namespace {
 
 enum class DebugLine { kWrite, kOmit };
 
-// The frame body: the UTF-8 text up to its first zero byte, escaped and
-// quoted.
-std::string MakeFrameBody(const std::wstring& text) {
-  std::string utf8 = WideToUtf8(text);
-  const std::size_t nul = utf8.find('\0');
-  if (nul != std::string::npos) utf8.resize(nul);
-  std::string body;
-  body.reserve(utf8.size() + 2);
-  body += '"';
-  body += EscapeForJsonString(utf8);
-  body += '"';
-  return body;
-}
+constexpr std::size_t kHeaderBytes = 4;
+
+// One whole frame in one buffer: the 4-byte little-endian length, then the
+// body, a quotation mark, the escaped UTF-8 text up to its first NUL, and a
+// quotation mark. Built in one allocation: the text is converted into the
+// tail of the buffer and escaped forward in place, so the frame leaves in
+// one write.
+class Frame {
+ public:
+  explicit Frame(const std::wstring& text) {
+    const std::size_t units = std::min(text.find(L'\0'), text.size());
+    const wchar_t* unitsBegin = text.data();
+    // Escaping touches only ASCII, which is one byte per unit either way,
+    // so its growth is counted on the wide text.
+    std::size_t growth = 0;
+    for (std::size_t i = 0; i < units; ++i) {
+      const auto unit = static_cast<std::uint32_t>(unitsBegin[i]);
+      if (unit < 0x80) growth += EscapeGrowth(unit);
+    }
+    const std::size_t utf8Length = Utf8Length(unitsBegin, units);
+    bodySize_ = utf8Length + growth + 2;
+    if (bodySize_ > kMaxOutboundBodyBytes) return;
+
+    bytes_.reset(new char[kHeaderBytes + bodySize_]);
+    char* body = bytes_.get() + kHeaderBytes;
+    char* converted = body + 1 + growth;
+    EncodeUtf8Into(unitsBegin, units, converted, utf8Length);
+    body[0] = '"';
+    EscapeJsonBytes(converted, utf8Length, body + 1);
+    body[bodySize_ - 1] = '"';
+    const auto length = static_cast<std::uint32_t>(bodySize_);
+    for (std::size_t i = 0; i < kHeaderBytes; ++i) {
+      bytes_[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+    }
+  }
+
+  // False when the body would exceed the outbound limit; nothing is built.
+  bool fits() const { return bytes_ != nullptr; }
+  std::size_t bodySize() const { return bodySize_; }
+  const char* data() const { return bytes_.get(); }
+  std::size_t size() const { return kHeaderBytes + bodySize_; }
+
+ private:
+  std::size_t bodySize_ = 0;
+  std::unique_ptr<char[]> bytes_;
+};
 
 void ReportDroppedFrame(std::size_t bodySize) {
   platform::OutputDebugLineW(L"Message to Chrome Extension dropped: " +
@@ -36,17 +71,11 @@ void ReportDroppedFrame(std::size_t bodySize) {
 }
 
 void WriteFrame(const std::wstring& text, DebugLine debugLine) {
-  const std::string body = MakeFrameBody(text);
-  if (body.size() > kMaxOutboundBodyBytes) {
-    ReportDroppedFrame(body.size());
+  const Frame frame(text);
+  if (!frame.fits()) {
+    ReportDroppedFrame(frame.bodySize());
     return;
   }
-  const auto length = static_cast<uint32_t>(body.size());
-  const unsigned char header[4] = {
-      static_cast<unsigned char>(length & 0xFF),
-      static_cast<unsigned char>((length >> 8) & 0xFF),
-      static_cast<unsigned char>((length >> 16) & 0xFF),
-      static_cast<unsigned char>((length >> 24) & 0xFF)};
 
   std::lock_guard<std::mutex> lock(OutputMutex());
   if (debugLine == DebugLine::kWrite) {
@@ -54,12 +83,10 @@ void WriteFrame(const std::wstring& text, DebugLine debugLine) {
         L"Message Sent to Chrome Extension Message Written");
   }
   FILE* output = ExtensionOutput();
-  // Each write goes on through short writes and signals until the frame is
+  // The write goes on through short writes and signals until the frame is
   // whole. A failed write (the browser has gone) loses the frame; nobody is
   // left to tell.
-  if (platform::WriteStream(output, header, sizeof(header))) {
-    platform::WriteStream(output, body.data(), body.size());
-  }
+  platform::WriteStream(output, frame.data(), frame.size());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Escaping of UTF-8 text for the inside of a JSON string literal.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Puts a backslash before every quotation mark and backslash, and escapes
@@ -9,3 +10,23 @@
 // included, are copied unchanged, so the text in quotation marks is a JSON
 // string whose value is exactly the text.
 std::string EscapeForJsonString(const std::string& text);
+
+// How many bytes escaping adds to a text holding this unit (a byte of
+// UTF-8, or a UTF-16 unit, which gives one byte when it is below 0x80):
+// 1 for a quotation mark, a backslash or one of \b \f \n \r \t, 5 for
+// another control character, 0 for anything else.
+inline std::size_t EscapeGrowth(unsigned long unit) {
+  if (unit == '"' || unit == '\\') return 1;
+  if (unit >= 0x20) return 0;
+  switch (unit) {
+    case '\b': case '\f': case '\n': case '\r': case '\t': return 1;
+    default: return 5;
+  }
+}
+
+// Escapes the `count` bytes at `source` into `destination`, which has room
+// for them plus their growth, and returns the end of what it wrote.
+// `source` may lie inside `destination` at or after the place where the
+// escaped text starts, as long as it lies exactly the growth further on:
+// the writing never overtakes the reading.
+char* EscapeJsonBytes(const char* source, std::size_t count, char* destination);

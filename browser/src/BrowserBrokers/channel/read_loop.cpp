@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "designer/xpath_relay.h"
 #include "handling/message_handler.h"
@@ -77,21 +77,21 @@ void ReportFrameOutOfMemory(uint32_t length) {
 // message is then dropped and the stream is still in step.
 bool HandleFrameBody(InboundReader& input, uint32_t length, CMessageHandler& handler,
                      std::wstring& type) {
-  // Zero-filled with one byte to spare, so the text is always terminated,
-  // also when the input ends inside the body. What arrived is what gets
-  // handled, but never the part before a failed read.
-  std::vector<char> body;
-  try {
-    body.assign(static_cast<size_t>(length) + 1, '\0');
-  } catch (const std::bad_alloc&) {
+  // One byte to spare for the terminator after what arrived, so a body that
+  // comes in short ends there. Not filled in advance: a large body is
+  // written once, by the read, and pages it never reaches stay untouched.
+  std::unique_ptr<char[]> body(new (std::nothrow) char[static_cast<size_t>(length) + 1]);
+  if (!body) {
     SkipBytes(input, length);
     return false;
   }
-  input.Read(body.data(), length);
+  const size_t arrived = input.Read(body.get(), length);
+  // What arrived is what gets handled, but never the part before a failed read.
   if (input.Failed()) return true;
+  body[arrived] = '\0';
   try {
-    handler.ProcessMessage(body.data(), type);
-    if (type == L"XPath") RelayXPath(body.data());
+    handler.ProcessMessage(body.get(), type);
+    if (type == L"XPath") RelayXPath(body.get());
   } catch (const std::bad_alloc&) {
     return false;
   }

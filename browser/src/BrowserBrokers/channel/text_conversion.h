@@ -10,6 +10,15 @@
 
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& bytes);
+// The same for `size` bytes at `bytes`, without copying them first.
+std::wstring Utf8ToWide(const char* bytes, std::size_t size);
+
+// For writing UTF-8 straight into a buffer of one's own: the byte count of
+// the UTF-8 form of `size` units, and the conversion into `destination`,
+// which has room for exactly that many bytes.
+std::size_t Utf8Length(const wchar_t* text, std::size_t size);
+void EncodeUtf8Into(const wchar_t* text, std::size_t size, char* destination,
+                    std::size_t utf8Length);
 
 // The platform converter counts in int. Longer texts are converted in
 // pieces of at most this many units or bytes, cut only between whole

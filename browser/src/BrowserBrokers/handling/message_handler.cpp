@@ -1,5 +1,6 @@
 #include "handling/message_handler.h"
 
+#include <cstring>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -50,17 +51,27 @@ void CMessageHandler::WatchLogLevel() {
 }
 
 bool CMessageHandler::ProcessMessage(const char* text, std::wstring& type) {
-  const std::wstring wideText = Utf8ToWide(std::string(text));
-  return RouteMessage(wideText.c_str(), type);
+  const std::size_t size = std::strlen(text);
+  CTabMessage envelope;
+  // The wide text goes as soon as it has been read; the rare report of an
+  // untyped message converts the bytes again.
+  envelope.FromJsonString(Utf8ToWide(text, size));
+  return RouteEnvelope(envelope, type,
+                       [text, size] { return Utf8ToWide(text, size); });
 }
 
 bool CMessageHandler::RouteMessage(const wchar_t* text, std::wstring& type) {
   const std::wstring wholeText(text);
   CTabMessage envelope;
   envelope.FromJsonString(wholeText);
+  return RouteEnvelope(envelope, type, [&wholeText] { return wholeText; });
+}
 
+template <typename WholeText>
+bool CMessageHandler::RouteEnvelope(const CTabMessage& envelope,
+                                    std::wstring& type, WholeText wholeText) {
   if (envelope.type.empty()) {
-    ReportUntypedMessage(wholeText);
+    ReportUntypedMessage(wholeText());
     return false;
   }
   type = envelope.type;

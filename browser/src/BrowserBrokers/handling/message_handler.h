@@ -12,6 +12,8 @@
 
 namespace browser_extensions {
 
+class CTabMessage;
+
 class CMessageHandler {
  public:
   // `reply` takes protected text as its second argument and sends it to the
@@ -40,6 +42,12 @@ class CMessageHandler {
   void WatchLogLevel();
 
  private:
+  // Routes a read envelope; `wholeText()` gives the message text for the
+  // report of an envelope without a type.
+  template <typename WholeText>
+  bool RouteEnvelope(const CTabMessage& envelope, std::wstring& type,
+                     WholeText wholeText);
+
   const std::shared_ptr<WatcherState> watcherState_;
   const std::chrono::milliseconds pollInterval_;
 };

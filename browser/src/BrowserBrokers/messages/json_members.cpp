@@ -1,44 +1,49 @@
 #include "messages/json_members.h"
 
-#include <stdexcept>
-
 namespace browser_extensions {
 
 namespace {
 
-// Looks the member up and applies the typed read `get`; only the type
-// error of that read is turned into the default, anything else propagates.
-template <typename Result, typename Get>
-Result ReadMember(const wmObject& object, const std::wstring& name, Get get) {
+// The member of kind `kind`, or nothing: absent or of another kind. This
+// is the same test as the typed read's, without raising and catching it.
+const wmValue* MemberOfKind(const wmObject& object, std::wstring_view name,
+                            Value_type kind) {
   const auto member = object.find(name);
-  if (member == object.end()) return Result();
-  try {
-    return get(member->second);
-  } catch (const std::runtime_error&) {
-    return Result();
-  }
+  if (member == object.end() || member->second.type() != kind) return nullptr;
+  return &member->second;
 }
 
 }  // namespace
 
-std::wstring GetStringMember(const wmObject& object, const std::wstring& name) {
-  return ReadMember<std::wstring>(
-      object, name, [](const wmValue& value) { return value.get_str(); });
+std::wstring GetStringMember(const wmObject& object, std::wstring_view name) {
+  const wmValue* member = MemberOfKind(object, name, str_type);
+  return member != nullptr ? member->get_str() : std::wstring();
 }
 
-std::int32_t GetIntMember(const wmObject& object, const std::wstring& name) {
-  return ReadMember<std::int32_t>(
-      object, name, [](const wmValue& value) { return value.get_int(); });
+std::int32_t GetIntMember(const wmObject& object, std::wstring_view name) {
+  const wmValue* member = MemberOfKind(object, name, int_type);
+  return member != nullptr ? member->get_int() : 0;
 }
 
-wmObject GetObjectMember(const wmObject& object, const std::wstring& name) {
-  return ReadMember<wmObject>(
-      object, name, [](const wmValue& value) { return value.get_obj(); });
+wmObject GetObjectMember(const wmObject& object, std::wstring_view name) {
+  return ObjectMemberRef(object, name);
 }
 
-wmArray GetArrayMember(const wmObject& object, const std::wstring& name) {
-  return ReadMember<wmArray>(
-      object, name, [](const wmValue& value) { return value.get_array(); });
+wmArray GetArrayMember(const wmObject& object, std::wstring_view name) {
+  return ArrayMemberRef(object, name);
+}
+
+const wmObject& ObjectMemberRef(const wmObject& object,
+                                std::wstring_view name) {
+  static const wmObject* const empty = new wmObject();
+  const wmValue* member = MemberOfKind(object, name, obj_type);
+  return member != nullptr ? member->get_obj() : *empty;
+}
+
+const wmArray& ArrayMemberRef(const wmObject& object, std::wstring_view name) {
+  static const wmArray* const empty = new wmArray();
+  const wmValue* member = MemberOfKind(object, name, array_type);
+  return member != nullptr ? member->get_array() : *empty;
 }
 
 }  // namespace browser_extensions

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace browser_extensions {
@@ -42,6 +43,7 @@ class Reader {
   bool ReadValue(Store store);
   std::optional<wmValue> ReadScalar();
   std::optional<std::wstring> ReadString();
+  std::size_t RawStringLength() const;
   std::optional<wmValue> ReadNumber();
   bool ReadWord(const wchar_t* word);
   bool ReadEscape(std::wstring& text);
@@ -106,7 +108,7 @@ bool Reader::ReadInContainer() {
   SkipWhitespace();
   wmObject& object = container.value->get_obj();
   return ReadValue([&object, &name](wmValue value) -> wmValue& {
-    wmValue& member = object[*name];
+    wmValue& member = object[std::move(*name)];
     member = std::move(value);
     return member;
   });
@@ -159,9 +161,21 @@ bool Reader::ReadWord(const wchar_t* word) {
   return true;
 }
 
+// The units from here to the closing quote (or the end): an upper bound
+// for the decoded text, so a long string is allocated once, at its size.
+std::size_t Reader::RawStringLength() const {
+  const wchar_t* scan = next_;
+  while (scan != end_ && *scan != L'"') {
+    if (*scan == L'\\' && scan + 1 != end_) ++scan;
+    ++scan;
+  }
+  return static_cast<std::size_t>(scan - next_);
+}
+
 std::optional<std::wstring> Reader::ReadString() {
   if (!Expect(L'"')) return std::nullopt;
   std::wstring text;
+  text.reserve(RawStringLength());
   while (!AtEnd()) {
     const wchar_t unit = *next_++;
     if (unit == L'"') return text;

@@ -16,17 +16,35 @@ std::wstring IJsonSerializable::ToJsonString() {
   return browser_extensions::write(wmValue(std::move(object)));
 }
 
-void IJsonSerializable::FromJsonString(const std::wstring& text) {
+namespace {
+
+// Reads `text` and fills `target` from the object it holds, inside the one
+// guard that lets nothing out. `release` runs between the two steps.
+template <typename Release>
+void FillFromText(IJsonSerializable& target, const std::wstring& text,
+                  Release release) {
   try {
     wmValue value;
     // The result is not needed: a truncated object still holds the
     // members read before the fault, and they are used.
     browser_extensions::read(text, value);
-    FromJson(value.get_obj());
+    release();
+    target.FromJson(value.get_obj());
   } catch (const std::bad_alloc&) {
     throw;  // not the text's fault: the frame as a whole is given up
   } catch (const std::exception& e) {
     platform::OutputDebugLineA(e.what());
   } catch (...) {
   }
+}
+
+}  // namespace
+
+void IJsonSerializable::FromJsonString(const std::wstring& text) {
+  FillFromText(*this, text, [] {});
+}
+
+void IJsonSerializable::FromJsonString(std::wstring&& text) {
+  FillFromText(*this, text,
+               [&text] { std::wstring().swap(text); });
 }

@@ -20,6 +20,10 @@ class IJsonSerializable {
   // the debug output, anything else is dropped. Fields that were not read
   // keep their values, so a caller sees the outcome in the fields alone.
   void FromJsonString(const std::wstring& text);
+  // The same, for a caller that no longer needs the text: it is released
+  // as soon as it has been read, before FromJson runs, so a large message
+  // is not held as text and as values at once while the fields are filled.
+  void FromJsonString(std::wstring&& text);
 
  protected:
   // Objects are owned and destroyed as their concrete class, never through

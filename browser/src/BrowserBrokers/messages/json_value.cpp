@@ -16,8 +16,8 @@ std::uint32_t UnitValue(wchar_t unit) {
 
 }  // namespace
 
-bool CodeUnitLess::operator()(const std::wstring& left,
-                              const std::wstring& right) const {
+bool CodeUnitLess::operator()(std::wstring_view left,
+                              std::wstring_view right) const {
   return std::lexicographical_compare(
       left.begin(), left.end(), right.begin(), right.end(),
       [](wchar_t a, wchar_t b) { return UnitValue(a) < UnitValue(b); });
@@ -27,8 +27,10 @@ wmValue::wmValue(wmObject object)
     : content_(OwnedContainer<wmObject>(std::move(object))) {}
 wmValue::wmValue(wmArray array)
     : content_(OwnedContainer<wmArray>(std::move(array))) {}
-wmValue::wmValue(std::wstring text) : content_(std::move(text)) {}
-wmValue::wmValue(const wchar_t* text) : content_(std::wstring(text)) {}
+wmValue::wmValue(std::wstring text)
+    : content_(OwnedContainer<std::wstring>(std::move(text))) {}
+wmValue::wmValue(const wchar_t* text)
+    : content_(OwnedContainer<std::wstring>(std::wstring(text))) {}
 wmValue::wmValue(bool flag) : content_(flag) {}
 wmValue::wmValue(double real) : content_(real) {}
 
@@ -96,7 +98,7 @@ wmArray& wmValue::get_array() {
 
 const std::wstring& wmValue::get_str() const {
   CheckType(str_type);
-  return std::get<std::wstring>(content_);
+  return std::get<OwnedContainer<std::wstring>>(content_).get();
 }
 
 bool wmValue::get_bool() const {

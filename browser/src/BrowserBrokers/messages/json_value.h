@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -30,36 +31,53 @@ enum Value_type {
 // Orders member names by 16-bit code unit, as unsigned numbers, with a
 // proper prefix first. Comparing through an unsigned type keeps the order
 // the same where wchar_t is a signed 32-bit type.
+// Transparent, so a member can be looked up by a literal name without
+// making a std::wstring of it first.
 struct CodeUnitLess {
-  bool operator()(const std::wstring& left, const std::wstring& right) const;
+  using is_transparent = void;
+  bool operator()(std::wstring_view left, std::wstring_view right) const;
 };
 
 class wmValue;
 using wmObject = std::map<std::wstring, wmValue, CodeUnitLess>;
 using wmArray = std::vector<wmValue>;
 
-// Owns a heap copy of a container, so that wmValue can hold containers of
-// itself. Copies are deep; a moved-from box is empty and only destroyed or
-// assigned to.
+// Owns a heap copy of a container (or text), so that wmValue stays one
+// pointer wide and can hold containers of itself. An empty container is
+// held as no allocation at all and made on the first write, so a tree of
+// small, empty arrays and objects costs a few bytes per node. Copies are
+// deep; a moved-from box is empty and only destroyed or assigned to.
 template <typename Container>
 class OwnedContainer {
  public:
   explicit OwnedContainer(Container container)
-      : held_(std::make_unique<Container>(std::move(container))) {}
+      : held_(container.empty()
+                  ? nullptr
+                  : std::make_unique<Container>(std::move(container))) {}
   OwnedContainer(const OwnedContainer& other)
-      : held_(std::make_unique<Container>(*other.held_)) {}
+      : held_(other.held_ ? std::make_unique<Container>(*other.held_)
+                          : nullptr) {}
   OwnedContainer(OwnedContainer&&) noexcept = default;
   OwnedContainer& operator=(const OwnedContainer& other) {
-    held_ = std::make_unique<Container>(*other.held_);
+    OwnedContainer copy(other);
+    held_ = std::move(copy.held_);
     return *this;
   }
   OwnedContainer& operator=(OwnedContainer&&) noexcept = default;
   ~OwnedContainer() = default;
 
-  Container& get() { return *held_; }
-  const Container& get() const { return *held_; }
+  Container& get() {
+    if (!held_) held_ = std::make_unique<Container>();
+    return *held_;
+  }
+  const Container& get() const { return held_ ? *held_ : Empty(); }
 
  private:
+  static const Container& Empty() {
+    static const Container* const empty = new Container();
+    return *empty;
+  }
+
   std::unique_ptr<Container> held_;
 };
 
@@ -116,8 +134,8 @@ class wmValue {
  private:
   using Content =
       std::variant<OwnedContainer<wmObject>, OwnedContainer<wmArray>,
-                   std::wstring, bool, std::int64_t, double, std::monostate,
-                   std::uint64_t>;
+                   OwnedContainer<std::wstring>, bool, std::int64_t, double,
+                   std::monostate, std::uint64_t>;
 
   template <typename Integer>
   static Content MakeInteger(Integer integer) {
@@ -132,7 +150,8 @@ class wmValue {
   void CheckType(Value_type expected) const;
 
   // Alternative index equals the kind number, except the unsigned integer
-  // at the end, which is kind 4 as well.
+  // at the end, which is kind 4 as well. Every alternative is at most one
+  // pointer wide, so a value takes 16 bytes.
   Content content_{std::monostate()};
 };
 

@@ -31,7 +31,7 @@ void CTabMessage::FromJson(const wmObject& object) {
   } else {
     payload = CreatePayload(type);
   }
-  if (payload) payload->FromJson(GetObjectMember(object, L"payload"));
+  if (payload) payload->FromJson(ObjectMemberRef(object, L"payload"));
 }
 
 std::shared_ptr<IJsonSerializable> CreatePayload(const std::wstring& type) {

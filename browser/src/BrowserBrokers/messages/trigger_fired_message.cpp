@@ -10,7 +10,7 @@ void CTriggerFiredMessage::ToJson(wmObject& object) {
 
 void CTriggerFiredMessage::FromJson(const wmObject& object) {
   triggerId = GetStringMember(object, L"triggerId");
-  for (const wmValue& element : GetArrayMember(object, L"values")) {
+  for (const wmValue& element : ArrayMemberRef(object, L"values")) {
     const wmObject& item = element.get_obj();
     std::wstring signature = GetStringMember(item, L"signature");
     if (signature.empty()) continue;

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <type_traits>
 
 #include "platform/last_error.h"
 
@@ -28,6 +29,15 @@ class UnitSink {
   void Put(uint32_t unit) {
     if (destination_ != nullptr) destination_[count_] = static_cast<Unit>(unit);
     ++count_;
+  }
+  // Puts `count` units that pass through unchanged (ASCII), in one go.
+  template <typename In>
+  void PutAscii(const In* units, int count) {
+    if (destination_ != nullptr) {
+      Unit* out = destination_ + count_;
+      for (int i = 0; i < count; ++i) out[i] = static_cast<Unit>(units[i]);
+    }
+    count_ += count;
   }
   int64_t count() const { return count_; }
 
@@ -64,8 +74,26 @@ void PutUtf16(uint32_t codePoint, UnitSink<wchar_t>& out) {
   }
 }
 
+// The length of the run of ASCII units (below 0x80) at the start of
+// `source`: they convert one to one, in either direction.
+template <typename In>
+int AsciiRun(const In* source, int length) {
+  int run = 0;
+  while (run < length &&
+         static_cast<uint32_t>(static_cast<std::make_unsigned_t<In>>(source[run])) < 0x80) {
+    ++run;
+  }
+  return run;
+}
+
 void EncodeUtf8(const wchar_t* source, int length, UnitSink<char>& out) {
   for (int i = 0; i < length; ++i) {
+    const int run = AsciiRun(source + i, length - i);
+    if (run > 0) {
+      out.PutAscii(source + i, run);
+      i += run - 1;
+      continue;
+    }
     // wchar_t may be signed and 32 bits wide here; anything beyond 16 bits
     // is not a UTF-16 unit.
     uint32_t unit = static_cast<uint32_t>(source[i]);
@@ -112,6 +140,10 @@ void DecodeUtf8(const char* source, int length, UnitSink<wchar_t>& out) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(source);
   int i = 0;
   while (i < length) {
+    const int run = AsciiRun(bytes + i, length - i);
+    out.PutAscii(bytes + i, run);
+    i += run;
+    if (i == length) break;
     uint8_t lead = bytes[i++];
     if (lead < 0x80) {
       out.Put(lead);

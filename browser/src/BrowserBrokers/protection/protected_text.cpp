@@ -27,11 +27,12 @@ using ServiceCall = bool (*)(const uint8_t*, uint32_t, const uint8_t*,
 // Two bytes per code unit, low byte first. Each wchar_t holds one UTF-16
 // unit, also where wchar_t is wider.
 void AppendUtf16Le(const wchar_t* units, std::size_t count, SecureBytes& out) {
-  out.Reserve(out.size() + 2 * count);
+  if (count == 0) return;
+  uint8_t* bytes = out.Extend(2 * count);
   for (std::size_t i = 0; i < count; ++i) {
     const auto unit = static_cast<uint16_t>(units[i]);
-    out.PushBack(static_cast<uint8_t>(unit & 0xFF));
-    out.PushBack(static_cast<uint8_t>(unit >> 8));
+    bytes[2 * i] = static_cast<uint8_t>(unit & 0xFF);
+    bytes[2 * i + 1] = static_cast<uint8_t>(unit >> 8);
   }
 }
 

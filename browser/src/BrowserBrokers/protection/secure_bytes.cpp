@@ -35,10 +35,15 @@ void SecureBytes::PushBack(uint8_t byte) { Append(&byte, 1); }
 
 void SecureBytes::Append(const uint8_t* bytes, std::size_t count) {
   if (count == 0) return;
+  std::memcpy(Extend(count), bytes, count);
+}
+
+uint8_t* SecureBytes::Extend(std::size_t count) {
   if (count > SIZE_MAX - size_) throw std::bad_alloc();
   Reserve(size_ + count);
-  std::memcpy(data_ + size_, bytes, count);
+  uint8_t* added = data_ + size_;
   size_ += count;
+  return added;
 }
 
 void SecureBytes::MoveToNewStorage(std::size_t newCapacity) {

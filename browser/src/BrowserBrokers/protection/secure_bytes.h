@@ -25,6 +25,9 @@ class SecureBytes {
   bool empty() const { return size_ == 0; }
 
   void PushBack(uint8_t byte);
+  // Grows the size by `count` bytes and returns where they start, for the
+  // caller to fill in place.
+  uint8_t* Extend(std::size_t count);
   void Append(const uint8_t* bytes, std::size_t count);
   // Makes room for at least `capacity` bytes, growing by the usual policy.
   void Reserve(std::size_t capacity);

@@ -29,6 +29,7 @@ TEST(TextConversionTest, ConvertsValidTextBothWays) {
   for (const Pair& pair : pairs) {
     EXPECT_EQ(WideToUtf8(pair.wide), pair.utf8);
     EXPECT_EQ(Utf8ToWide(pair.utf8), pair.wide);
+    EXPECT_EQ(Utf8ToWide(pair.utf8.data(), pair.utf8.size()), pair.wide);
   }
 }
 

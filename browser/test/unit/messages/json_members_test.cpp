@@ -48,5 +48,17 @@ TEST(JsonMembersTest, ContainerMembersAreCopiesOrEmpty) {
   }
 }
 
+TEST(JsonMembersTest, ContainerMemberRefsAreTheMembersOrEmpty) {
+  const wmObject object = ReadObject(L"{\"o\":{\"a\":1},\"l\":[1,2],\"s\":\"x\"}");
+  EXPECT_EQ(&ObjectMemberRef(object, L"o"), &object.at(L"o").get_obj());
+  EXPECT_EQ(&ArrayMemberRef(object, L"l"), &object.at(L"l").get_array());
+  for (const wchar_t* name : {L"s", L"l", L"O", L"absent"}) {
+    EXPECT_TRUE(ObjectMemberRef(object, name).empty()) << name;
+  }
+  for (const wchar_t* name : {L"s", L"o", L"absent"}) {
+    EXPECT_TRUE(ArrayMemberRef(object, name).empty()) << name;
+  }
+}
+
 }  // namespace
 }  // namespace browser_extensions

@@ -93,5 +93,18 @@ TEST_F(FromJsonStringTest, ExceptionFromFromJsonIsCaughtAndFieldsStay) {
   EXPECT_EQ(LinesWritten(), std::vector<std::string>{"thrown by FromJson"});
 }
 
+// A text handed over for good is read alike and let go of.
+TEST_F(FromJsonStringTest, TextHandedOverIsReadAlikeAndReleased) {
+  std::wstring text = L"{\"b\":\"2\",\"a\":\"1\"}" + std::wstring(1000, L' ');
+  message_.FromJsonString(std::move(text));
+  EXPECT_EQ(message_.fields, (Fields{{L"a", L"1"}, {L"b", L"2"}}));
+  EXPECT_EQ(text.capacity(), std::wstring().capacity());
+
+  std::wstring array = L"[{\"a\":\"1\"}]";
+  message_.FromJsonString(std::move(array));
+  EXPECT_EQ(message_.calls, 1);
+  EXPECT_EQ(LinesWritten(), std::vector<std::string>{"value type is 1 not 0"});
+}
+
 }  // namespace
 }  // namespace browser_extensions

@@ -64,5 +64,31 @@ TEST(JsonValueTest, AssigningADescendantToItsAncestorIsSafe) {
   EXPECT_TRUE(value.is_null());
 }
 
+// Empty containers and texts are held without an allocation of their own;
+// they must read, copy, compare and fill like any other.
+TEST(JsonValueTest, EmptyContainersBehaveLikeFilledOnes) {
+  const wmValue emptyArray(wmArray{});
+  const wmValue emptyObject(wmObject{});
+  EXPECT_TRUE(emptyArray.get_array().empty());
+  EXPECT_TRUE(emptyObject.get_obj().empty());
+  EXPECT_EQ(wmValue(L"").get_str(), L"");
+  EXPECT_EQ(emptyArray, wmValue(wmArray{}));
+  EXPECT_NE(emptyArray, emptyObject);
+  EXPECT_EQ(TypeError(emptyArray, [](auto& v) { v.get_obj(); }), "value type is 1 not 0");
+
+  wmValue filled = emptyArray;
+  filled.get_array().push_back(L"x");
+  wmValue copy = filled;
+  copy.get_array().push_back(1);
+  EXPECT_TRUE(emptyArray.get_array().empty());
+  EXPECT_EQ(write(filled), L"[\"x\"]");
+  EXPECT_EQ(write(copy), L"[\"x\",1]");
+
+  wmValue object = emptyObject;
+  object.get_obj()[L"a"] = wmArray{};
+  EXPECT_EQ(write(object), L"{\"a\":[]}");
+  EXPECT_EQ(write(messages_test::ReadText(L"[[],{},\"\",[[]]]")), L"[[],{},\"\",[[]]]");
+}
+
 }  // namespace
 }  // namespace browser_extensions

@@ -68,6 +68,11 @@ TEST(SecureBytesTest, GrowsToOneAndAHalfTimesOrToTheSizeNeeded) {
   const std::vector<uint8_t> many(100, 0xEE);
   bytes.Append(many.data(), many.size());
   EXPECT_EQ(bytes.capacity(), 140u);
+  // Extend grows like Append and hands out the new bytes in place.
+  uint8_t* added = bytes.Extend(3);
+  EXPECT_EQ(added, bytes.data() + 140);
+  EXPECT_EQ(bytes.size(), 143u);
+  EXPECT_EQ(bytes.capacity(), 210u);
   // 1.5 times a huge capacity must not wrap around to something small.
   EXPECT_EQ(SecureBytes::GrownCapacity(SIZE_MAX / 4 * 3, SIZE_MAX / 4 * 3 + 1), SIZE_MAX);
 }
