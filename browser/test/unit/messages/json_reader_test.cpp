@@ -34,6 +34,9 @@ TEST(JsonReaderTest, KeepsWhatWasCompleteBeforeAFault) {
   wmValue value;
   EXPECT_FALSE(read(L"{\"a\":\"1\",\"b\":", value));
   EXPECT_EQ(write(value), L"{\"a\":\"1\"}");
+  // A trailing comma is a fault in an object as in an array.
+  EXPECT_FALSE(read(L"{\"a\":1,}", value));
+  EXPECT_FALSE(read(L"[1,2,]", value));
 
   // A container is stored when it opens, a scalar once it is complete.
   EXPECT_EQ(write(ReadText(L"{\"a\":{\"x\":[1,\"y")), L"{\"a\":{\"x\":[1]}}");
@@ -41,6 +44,7 @@ TEST(JsonReaderTest, KeepsWhatWasCompleteBeforeAFault) {
   EXPECT_EQ(write(ReadText(L"{\"a\":tru")), L"{}");
   EXPECT_EQ(write(ReadText(L"{\"a\":1 \"b\":2}")), L"{\"a\":1}");
   EXPECT_EQ(write(ReadText(L"[1,2,]")), L"[1,2]");
+  EXPECT_EQ(write(ReadText(L"{\"a\":1,}")), L"{\"a\":1}");
   EXPECT_EQ(write(ReadText(L"{\"a\":[1,2],\"a\":[3")), L"{\"a\":[3]}");
 }
 
