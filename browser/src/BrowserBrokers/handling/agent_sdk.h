@@ -7,15 +7,9 @@
 // argument of such a call is protected text.
 #pragma once
 
-#include <functional>
-#include <map>
 #include <string>
 
-using ReplyCallback =
-    std::function<void(const std::wstring& first, const std::wstring& second)>;
-
-// Collected trigger values and response members, ascending by key.
-using ValuesMap = std::map<std::wstring, std::wstring>;
+#include "messages/agent_types.h"
 
 namespace wexkit_core {
 

@@ -82,6 +82,9 @@ bool CMessageHandler::RouteEnvelope(const CTabMessage& envelope,
   }
   if (envelope.type == L"XPath") return true;  // relayed by the read loop
 
+  // Every other type is its payload's to handle: CreatePayload's table
+  // (messages/tab_message.cpp) chose the class, and each class's Handle is
+  // in payload_handlers.cpp.
   auto* handler = dynamic_cast<CHandlerBase*>(envelope.payload.get());
   if (handler == nullptr) return false;
   handler->Handle(watcherState_->reply(), envelope.tabID);

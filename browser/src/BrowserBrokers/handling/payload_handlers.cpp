@@ -3,13 +3,8 @@
 // hand the agent a copy of the reply callback, through which it answers the
 // extension later, from any thread.
 #include "handling/agent_sdk.h"
-#include "messages/basic_auth_message.h"
-#include "messages/document_complete_message.h"
-#include "messages/log_message.h"
-#include "messages/response_message.h"
-#include "messages/save_credentials_message.h"
-#include "messages/trigger_failed_message.h"
-#include "messages/trigger_fired_message.h"
+#include "messages/page_response_credential_payloads.h"
+#include "messages/trigger_log_payloads.h"
 #include "platform/debug_output.h"
 
 namespace browser_extensions {

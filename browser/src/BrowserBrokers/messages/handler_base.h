@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "handling/agent_sdk.h"
+#include "messages/agent_types.h"
 
 namespace browser_extensions {
 

@@ -1,15 +1,41 @@
 #include "messages/tab_message.h"
 
-#include "messages/basic_auth_message.h"
-#include "messages/document_complete_message.h"
+#include <string_view>
+#include <utility>
+
 #include "messages/json_members.h"
-#include "messages/log_message.h"
-#include "messages/response_message.h"
-#include "messages/save_credentials_message.h"
-#include "messages/trigger_failed_message.h"
-#include "messages/trigger_fired_message.h"
+#include "messages/page_response_credential_payloads.h"
+#include "messages/trigger_log_payloads.h"
 
 namespace browser_extensions {
+namespace {
+
+template <typename Payload>
+std::shared_ptr<IJsonSerializable> MakePayload() {
+  return std::make_shared<Payload>();
+}
+
+struct PayloadType {
+  std::wstring_view type;
+  std::shared_ptr<IJsonSerializable> (*make)();
+};
+
+// Which class carries the payload of each message type, tried in this
+// order. A payload reads itself in trigger_log_payloads.cpp or
+// page_response_credential_payloads.cpp and passes itself to the agent in
+// handling/payload_handlers.cpp; the router (handling/message_handler.cpp)
+// calls that Handle. A response is chosen by "requestID", not by type (see
+// FromJson), and "closeTab" and "XPath" need no payload.
+constexpr PayloadType kPayloadTypes[] = {
+    {L"log", &MakePayload<CLogMessage>},
+    {L"triggerFired", &MakePayload<CTriggerFiredMessage>},
+    {L"triggerFailed", &MakePayload<CTriggerFailedMessage>},
+    {L"documentComplete", &MakePayload<CDocumentCompleteMessage>},
+    {L"basicAuthentication", &MakePayload<CBasicAuthMessage>},
+    {L"saveCredentials", &MakePayload<CSaveCredentialsMessage>},
+};
+
+}  // namespace
 
 void CTabMessage::ToJson(wmObject& object) {
   object[L"tabID"] = tabID;
@@ -35,19 +61,8 @@ void CTabMessage::FromJson(const wmObject& object) {
 }
 
 std::shared_ptr<IJsonSerializable> CreatePayload(const std::wstring& type) {
-  if (type == L"log") return std::make_shared<CLogMessage>();
-  if (type == L"triggerFired") return std::make_shared<CTriggerFiredMessage>();
-  if (type == L"triggerFailed") {
-    return std::make_shared<CTriggerFailedMessage>();
-  }
-  if (type == L"documentComplete") {
-    return std::make_shared<CDocumentCompleteMessage>();
-  }
-  if (type == L"basicAuthentication") {
-    return std::make_shared<CBasicAuthMessage>();
-  }
-  if (type == L"saveCredentials") {
-    return std::make_shared<CSaveCredentialsMessage>();
+  for (const PayloadType& entry : kPayloadTypes) {
+    if (entry.type == type) return entry.make();
   }
   return nullptr;
 }

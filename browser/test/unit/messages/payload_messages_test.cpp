@@ -6,13 +6,8 @@
 #include <string>
 
 #include "json_test_support.h"
-#include "messages/basic_auth_message.h"
-#include "messages/document_complete_message.h"
-#include "messages/log_message.h"
-#include "messages/response_message.h"
-#include "messages/save_credentials_message.h"
-#include "messages/trigger_failed_message.h"
-#include "messages/trigger_fired_message.h"
+#include "messages/page_response_credential_payloads.h"
+#include "messages/trigger_log_payloads.h"
 #include "messages/update_log_level_message.h"
 
 namespace browser_extensions {

@@ -5,13 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "messages/basic_auth_message.h"
-#include "messages/document_complete_message.h"
-#include "messages/log_message.h"
-#include "messages/response_message.h"
-#include "messages/save_credentials_message.h"
-#include "messages/trigger_failed_message.h"
-#include "messages/trigger_fired_message.h"
+#include "messages/page_response_credential_payloads.h"
+#include "messages/trigger_log_payloads.h"
 #include "support/debug_line_capture.h"
 
 namespace browser_extensions {

@@ -1,4 +1,6 @@
-#include "messages/trigger_fired_message.h"
+#include "messages/trigger_log_payloads.h"
+
+#include <utility>
 
 #include "messages/json_members.h"
 
@@ -16,6 +18,24 @@ void CTriggerFiredMessage::FromJson(const wmObject& object) {
     if (signature.empty()) continue;
     values[std::move(signature)] = GetStringMember(item, L"value");
   }
+}
+
+void CTriggerFailedMessage::ToJson(wmObject& object) {
+  object[L"triggerId"] = triggerId;
+}
+
+void CTriggerFailedMessage::FromJson(const wmObject& object) {
+  triggerId = GetStringMember(object, L"triggerId");
+}
+
+void CLogMessage::ToJson(wmObject& object) {
+  object[L"message"] = message;
+  object[L"level"] = level;
+}
+
+void CLogMessage::FromJson(const wmObject& object) {
+  message = GetStringMember(object, L"message");
+  level = GetIntMember(object, L"level");
 }
 
 }  // namespace browser_extensions

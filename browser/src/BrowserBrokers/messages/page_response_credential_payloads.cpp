@@ -1,11 +1,10 @@
-#include "messages/document_complete_message.h"
+#include "messages/page_response_credential_payloads.h"
 
 #include <algorithm>
 
 #include "messages/json_members.h"
 
 namespace browser_extensions {
-
 namespace {
 
 wchar_t LowerAscii(wchar_t unit) {
@@ -30,6 +29,31 @@ void CDocumentCompleteMessage::FromJson(const wmObject& object) {
   url = GetStringMember(object, L"url");
   bTopLvlDoc =
       EqualsIgnoringAsciiCase(GetStringMember(object, L"bTopLvlDoc"), L"true");
+}
+
+CResponseMessage::CResponseMessage(const std::wstring& requestID)
+    : requestID(requestID) {}
+
+void CResponseMessage::ToJson(wmObject& object) {
+  for (const auto& [name, text] : values) object[name] = text;
+}
+
+void CResponseMessage::FromJson(const wmObject& object) {
+  for (const auto& [name, member] : object) values[name] = member.get_str();
+}
+
+void CBasicAuthMessage::ToJson(wmObject&) {}
+
+void CBasicAuthMessage::FromJson(const wmObject& object) {
+  host = GetStringMember(object, L"host");
+}
+
+void CSaveCredentialsMessage::ToJson(wmObject&) {}
+
+void CSaveCredentialsMessage::FromJson(const wmObject& object) {
+  host = GetStringMember(object, L"host");
+  username = GetStringMember(object, L"username");
+  password = GetStringMember(object, L"password");
 }
 
 }  // namespace browser_extensions
