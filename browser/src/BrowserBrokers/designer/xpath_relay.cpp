@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "channel/report_text.h"
 #include "channel/text_conversion.h"
@@ -20,13 +21,15 @@ uint64_t ReadBridgeToken(const void* instance) {
   return token;
 }
 
-}  // namespace
-
+// Converts the zero-terminated UTF-8 frame text into `out` and writes it to
+// the debug output in its reportable form (secrets hidden, length capped).
 void CaptureXPath(const char* text, std::wstring& out) {
   out = Utf8ToWide(std::string(text));
   platform::OutputDebugLineW(L"XPath received at Broker side");
   platform::OutputDebugLineW(ReportableMessageText(out));
 }
+
+}  // namespace
 
 void RelayXPath(const char* text) {
   platform::OutputDebugLineW(L"Xpath received from Extension");

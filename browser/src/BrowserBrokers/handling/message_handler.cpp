@@ -47,7 +47,9 @@ void CMessageHandler::Start() {
 }
 
 void CMessageHandler::WatchLogLevel() {
-  browser_extensions::WatchLogLevel(watcherState_, pollInterval_);
+  // A share of its own, not the member: the handler may go while it runs.
+  const std::shared_ptr<WatcherState> state = watcherState_;
+  browser_extensions::WatchLogLevel(state, pollInterval_);
 }
 
 bool CMessageHandler::ProcessMessage(const char* text, std::wstring& type) {

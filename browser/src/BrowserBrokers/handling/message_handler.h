@@ -35,10 +35,14 @@ class CMessageHandler {
   // otherwise. Returns true when the message was acted on or is left to the
   // caller (element paths), false when nothing was done with it.
   bool ProcessMessage(const char* text, std::wstring& type);
-  // The same for zero-terminated UTF-16 text.
+  // The same for zero-terminated UTF-16 text. The host reads UTF-8 frames
+  // and uses ProcessMessage; this entry is for callers that hold wide text.
   bool RouteMessage(const wchar_t* text, std::wstring& type);
 
-  // The watcher's loop, run on the calling thread until the handler stops.
+  // The watcher's loop on the calling thread; Start() runs it on a detached
+  // thread instead. The loop holds its own share of the watcher's state,
+  // so the handler may be destroyed while it runs, which ends it. Nothing
+  // in the host calls this; tests drive the loop on a thread they join.
   void WatchLogLevel();
 
  private:

@@ -132,5 +132,19 @@ TEST_F(LogLevelWatcherTest, HandlerDestroyedMidCycleIsNeverTouched) {
   EXPECT_EQ(PollCount(), 1u);
 }
 
+TEST_F(LogLevelWatcherTest, LoopOnTheCallersThreadEndsWhenTheHandlerGoes) {
+  agent_double::ScriptLogLevels({4});
+  auto handler = std::make_unique<CMessageHandler>(Recorder(), 1ms);
+  std::thread loop([&watching = *handler] { watching.WatchLogLevel(); });
+  const bool reported = WaitUntil([this] { return !Sent().empty(); });
+
+  handler.reset();
+  loop.join();
+
+  ASSERT_TRUE(reported);
+  EXPECT_EQ(Sent().front(), L"{\"level\":4,\"type\":\"updateLogLevel\"}");
+  ExpectWatcherGone();
+}
+
 }  // namespace
 }  // namespace browser_extensions
