@@ -9,6 +9,7 @@
 
 #include "channel/extension_output.h"
 #include "channel/extension_writer.h"
+#include "channel/text_conversion.h"
 #include "handling/message_handler.h"
 #include "platform/debug_output.h"
 #include "protection/protected_text.h"
@@ -48,14 +49,27 @@ class MessageRoutingTest : public ::testing::TestWithParam<RouteCase> {
   }};
 };
 
+std::vector<std::wstring> DescribedCalls() {
+  std::vector<std::wstring> calls;
+  for (const auto& call : agent_double::Calls()) calls.push_back(Describe(call));
+  return calls;
+}
+
 TEST_P(MessageRoutingTest, MakesExactlyTheExpectedAgentCalls) {
   const RouteCase& c = GetParam();
   std::wstring type = L"unchanged";
   EXPECT_EQ(handler_.ProcessMessage(c.text, type), c.acted);
   EXPECT_EQ(type, c.type);
-  std::vector<std::wstring> calls;
-  for (const auto& call : agent_double::Calls()) calls.push_back(Describe(call));
-  EXPECT_EQ(calls, c.calls);
+  EXPECT_EQ(DescribedCalls(), c.calls);
+}
+
+// The entry for wide text routes exactly as the one for UTF-8 frames.
+TEST_P(MessageRoutingTest, WideTextIsRoutedTheSame) {
+  const RouteCase& c = GetParam();
+  std::wstring type = L"unchanged";
+  EXPECT_EQ(handler_.RouteMessage(Utf8ToWide(std::string(c.text)).c_str(), type), c.acted);
+  EXPECT_EQ(type, c.type);
+  EXPECT_EQ(DescribedCalls(), c.calls);
 }
 
 const RouteCase kRouteCases[] = {
