@@ -24,6 +24,8 @@ class SecureBytes {
   std::size_t capacity() const { return capacity_; }
   bool empty() const { return size_ == 0; }
 
+  // One byte at a time; the host appends whole runs, tests grow the buffer
+  // byte by byte to watch each reallocation.
   void PushBack(uint8_t byte);
   // Grows the size by `count` bytes and returns where they start, for the
   // caller to fill in place.
@@ -34,6 +36,8 @@ class SecureBytes {
 
   // The capacity that a buffer of `capacity` bytes grows to when it must
   // hold `needed` bytes: 1.5 times its capacity, or `needed` if that is more.
+  // Public so that the policy can be tested at the top of the size range,
+  // where nothing could be allocated.
   static std::size_t GrownCapacity(std::size_t capacity, std::size_t needed);
 
  private:
