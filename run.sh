@@ -3,6 +3,7 @@
 #   ./run.sh demo    build the host and play a short extension session
 #   ./run.sh test    install what is missing, build every flavour, run every test
 #   ./run.sh build [preset]   configure and build one preset (default: native)
+#   ./run.sh fuzz [seconds]   build the fuzz targets and run each that long (default: 300)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,8 +21,12 @@ case "${1:-}" in
     scripts/install-deps.sh "$([ "${2:-native}" = windows ] && echo windows || echo native)"
     exec scripts/build.sh "${2:-native}"
     ;;
+  fuzz)
+    scripts/install-deps.sh fuzz
+    exec /usr/bin/python3 browser/test/fuzz/run_fuzzers.py --seconds "${2:-300}"
+    ;;
   *)
-    sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that a set of jobs needs and
-# that are not installed yet. Sets: native, windows, all.
+# that are not installed yet. Sets: native, windows, fuzz, all.
 set -euo pipefail
 
 native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
         googletest nlohmann-json3-dev python3 python3-pytest)
 windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
 browser=(chromium)
+# clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
+fuzz=(clang libclang-rt-14-dev)
 
 case "${1:-all}" in
   native)  wanted=("${native[@]}") ;;
   windows) wanted=("${native[@]}" "${windows[@]}") ;;
-  all)     wanted=("${native[@]}" "${windows[@]}" "${browser[@]}") ;;
-  *) echo "usage: $0 native|windows|all" >&2; exit 2 ;;
+  fuzz)    wanted=("${native[@]}" "${fuzz[@]}") ;;
+  all)     wanted=("${native[@]}" "${windows[@]}" "${browser[@]}" "${fuzz[@]}") ;;
+  *) echo "usage: $0 native|windows|fuzz|all" >&2; exit 2 ;;
 esac
 
 missing=()
