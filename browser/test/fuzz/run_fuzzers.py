@@ -2,7 +2,7 @@
 """Builds and runs the libFuzzer targets of the `fuzz` preset.
 
   run_fuzzers.py [--seconds S] [--runs N] [--junit FILE] [--log FILE]
-                 [--bin FOLDER] [--no-build] [TARGET...]
+                 [--timeout T] [--bin FOLDER] [--no-build] [TARGET...]
 
 Each target (default: all) fuzzes for S seconds (default 300), or until N
 runs when --runs is given, starting from its corpus in corpus/<target>. New
@@ -54,13 +54,13 @@ def crashes(target):
         {p.name for p in (CORPORA / target).glob("oom-*")}
 
 
-def run(target, seconds, runs):
+def run(target, seconds, runs, timeout):
     work = WORK / target
     work.mkdir(parents=True, exist_ok=True)
     corpus = CORPORA / target
     before = crashes(target)
     command = [str(BIN / f"{target}_fuzzer"), f"-max_total_time={seconds}",
-               f"-artifact_prefix={corpus}/", "-timeout=120", "-print_final_stats=1",
+               f"-artifact_prefix={corpus}/", f"-timeout={timeout}", "-print_final_stats=1",
                str(work), str(corpus)]
     if runs:
         command.insert(1, f"-runs={runs}")
@@ -101,6 +101,8 @@ def main():
     parser.add_argument("targets", nargs="*")
     parser.add_argument("--seconds", type=int, default=300)
     parser.add_argument("--runs", type=int)
+    parser.add_argument("--timeout", type=int, default=120,
+                        help="seconds one input may take (raise it on a starved machine)")
     parser.add_argument("--junit")
     parser.add_argument("--log")
     parser.add_argument("--no-build", action="store_true")
@@ -113,7 +115,7 @@ def main():
         build()
     results = []
     for target in args.targets or all_targets():
-        result = run(target, args.seconds, args.runs)
+        result = run(target, args.seconds, args.runs, args.timeout)
         results.append(result)
         verdict = "ok" if result["ok"] else "FAILED " + " ".join(result["found"])
         line = (f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC "
