@@ -60,7 +60,7 @@ def run(target, seconds, runs, timeout):
     corpus = CORPORA / target
     before = crashes(target)
     command = [str(BIN / f"{target}_fuzzer"), f"-max_total_time={seconds}",
-               f"-artifact_prefix={corpus}/", f"-timeout={timeout}", "-print_final_stats=1",
+               f"-artifact_prefix={corpus}/", f"-timeout={timeout}", f"-report_slow_units={timeout}", "-print_final_stats=1",
                str(work), str(corpus)]
     if runs:
         command.insert(1, f"-runs={runs}")
