@@ -59,8 +59,10 @@ def run(target, seconds, runs, timeout):
     work.mkdir(parents=True, exist_ok=True)
     corpus = CORPORA / target
     before = crashes(target)
+    # Inputs that are merely slow (a starved machine) are not artifacts.
     command = [str(BIN / f"{target}_fuzzer"), f"-max_total_time={seconds}",
-               f"-artifact_prefix={corpus}/", f"-timeout={timeout}", f"-report_slow_units={timeout}", "-print_final_stats=1",
+               f"-artifact_prefix={corpus}/", f"-timeout={timeout}",
+               f"-report_slow_units={timeout}", "-print_final_stats=1",
                str(work), str(corpus)]
     if runs:
         command.insert(1, f"-runs={runs}")
