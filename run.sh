@@ -4,6 +4,7 @@
 #   ./run.sh test    install what is missing, build every flavour, run every test
 #   ./run.sh build [preset]   configure and build one preset (default: native)
 #   ./run.sh package   build the Windows MSI and the Debian package into dist/
+#   ./run.sh fuzz [seconds]   build the fuzz targets and run each that long (default: 300)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -28,8 +29,12 @@ case "${1:-}" in
     /usr/bin/python3 packaging/build_packages.py msi --build build/windows --out dist
     exec /usr/bin/python3 packaging/build_packages.py deb --build build/native-release --out dist
     ;;
+  fuzz)
+    scripts/install-deps.sh fuzz
+    exec /usr/bin/python3 browser/test/fuzz/run_fuzzers.py --seconds "${2:-300}"
+    ;;
   *)
-    sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that a set of jobs needs and
-# that are not installed yet. Sets: native, windows, package, all.
+# that are not installed yet. Sets: native, windows, package, fuzz, all.
 set -euo pipefail
 
 native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
@@ -8,13 +8,16 @@ native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev
 windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
 packaging=(wixl dpkg-dev lintian)
 browser=(chromium firefox-esr)
+# clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
+fuzz=(clang libclang-rt-14-dev)
 
 case "${1:-all}" in
   native)  wanted=("${native[@]}") ;;
   windows) wanted=("${native[@]}" "${windows[@]}") ;;
   package) wanted=("${native[@]}" "${windows[@]}" "${packaging[@]}") ;;
-  all)     wanted=("${native[@]}" "${windows[@]}" "${packaging[@]}" "${browser[@]}") ;;
-  *) echo "usage: $0 native|windows|package|all" >&2; exit 2 ;;
+  fuzz)    wanted=("${native[@]}" "${fuzz[@]}") ;;
+  all)     wanted=("${native[@]}" "${windows[@]}" "${packaging[@]}" "${browser[@]}" "${fuzz[@]}") ;;
+  *) echo "usage: $0 native|windows|package|fuzz|all" >&2; exit 2 ;;
 esac
 
 missing=()

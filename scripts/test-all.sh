@@ -83,9 +83,26 @@ fi
 
 if have_suite browser/test/e2e; then
   wanted native && run_pytest e2e-native browser/test/e2e --flavor native --bin build/native/bin
+  # The same suite against the sanitizer builds of the host and stand-ins.
+  wanted native && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      run_pytest e2e-asan browser/test/e2e --flavor native --bin build/asan/bin --slowdown 4
+  wanted native && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+      run_pytest e2e-tsan browser/test/e2e --flavor native --bin build/tsan/bin --slowdown 4
   [ $windows_built = 1 ] && run_pytest e2e-windows browser/test/e2e --flavor windows --bin build/windows/bin
 fi
 wanted windows && scripts/wine-prefix.sh stop
+# Every fuzz target fuzzes briefly, so each run looks for new faults and
+# replays the inputs that once failed.
+if wanted native; then
+  timed "fuzz" timeout --kill-after=30 1500 /usr/bin/python3 browser/test/fuzz/run_fuzzers.py \
+      --seconds "${FUZZ_SMOKE_SECONDS:-10}" --junit "$reports/fuzz.xml" > build/fuzz.log 2>&1
+  rc=$?
+  if [ $rc -ne 0 ]; then tail -n 80 build/fuzz.log; failed=1; fi
+  if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then echo "TIMED OUT: fuzz" >> "$reports/errors.txt"; fi
+  [ -f "$reports/fuzz.xml" ] || echo "FUZZ FAILED: see build/fuzz.log" >> "$reports/errors.txt"
+  grep ' runs in ' build/fuzz.log
+fi
 if wanted native && have_suite browser/test/chromium; then
   run_pytest chromium browser/test/chromium --bin build/native/bin
 fi

@@ -1,48 +1,46 @@
 #include "agent/agent_script.h"
 
-#include <stdexcept>
-
 #include "common/script_text.h"
 
 namespace harrowmere {
 namespace {
 
-ScriptedReply ParseReply(const nlohmann::json& entry) {
+using standins::ScriptValue;
+
+ScriptedReply ParseReply(const ScriptValue& entry) {
   ScriptedReply reply;
   reply.text = standins::ScriptText(entry);
-  reply.protect = entry.value("protect", true);
+  const ScriptValue* protect = standins::FindMember(entry, "protect");
+  reply.protect = protect == nullptr || standins::AsFlag(*protect, "protect");
   reply.delay = std::chrono::milliseconds(standins::CountMember(entry, "delayMs", 0));
   return reply;
 }
 
-std::vector<ScriptedReply> ParseReplies(const nlohmann::json& replies,
-                                        const char* function) {
+std::vector<ScriptedReply> ParseReplies(const ScriptValue& replies, const char* function) {
   std::vector<ScriptedReply> parsed;
-  auto list = replies.find(function);
-  if (list == replies.end())
-    return parsed;
-  if (!list->is_array())
-    throw std::invalid_argument(std::string("replies of ") + function +
-                                " must be a list");
-  for (const nlohmann::json& entry : *list)
+  const ScriptValue* list = standins::FindMember(replies, function);
+  if (list == nullptr) return parsed;
+  for (const ScriptValue& entry : standins::AsList(*list, function))
     parsed.push_back(ParseReply(entry));
+  return parsed;
+}
+
+std::vector<int> ParseLogLevels(const ScriptValue& levels) {
+  std::vector<int> parsed;
+  for (const ScriptValue& level : standins::AsList(levels, "logLevels"))
+    parsed.push_back(standins::AsInt(level, "a log level"));
   return parsed;
 }
 
 }  // namespace
 
-AgentScript ParseAgentScript(const nlohmann::json& document) {
-  if (!document.is_object())
-    throw std::invalid_argument("the script must be a JSON object");
+AgentScript ParseAgentScript(const ScriptValue& document) {
   AgentScript script;
-  if (document.contains("logLevels"))
-    script.logLevels = document.at("logLevels").get<std::vector<int>>();
-  if (document.contains("replies")) {
-    const nlohmann::json& replies = document.at("replies");
-    if (!replies.is_object())
-      throw std::invalid_argument("replies must be an object");
-    script.documentCompleteReplies = ParseReplies(replies, "OnDocumentComplete");
-    script.basicAuthReplies = ParseReplies(replies, "OnBasicAuthRequired");
+  if (const ScriptValue* levels = standins::FindMember(document, "logLevels"))
+    script.logLevels = ParseLogLevels(*levels);
+  if (const ScriptValue* replies = standins::FindMember(document, "replies")) {
+    script.documentCompleteReplies = ParseReplies(*replies, "OnDocumentComplete");
+    script.basicAuthReplies = ParseReplies(*replies, "OnBasicAuthRequired");
   }
   return script;
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include "common/script_json.h"
 
 namespace harrowmere {
 
@@ -31,6 +31,6 @@ struct AgentScript {
 };
 
 // Throws (a std::exception) when the document is malformed.
-AgentScript ParseAgentScript(const nlohmann::json& document);
+AgentScript ParseAgentScript(const standins::ScriptValue& document);
 
 }  // namespace harrowmere

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include "common/script_json.h"
 
 namespace tollgatelink {
 
@@ -25,6 +25,6 @@ struct BridgeScript {
 };
 
 // Throws (a std::exception) when the document is malformed.
-BridgeScript ParseBridgeScript(const nlohmann::json& document);
+BridgeScript ParseBridgeScript(const standins::ScriptValue& document);
 
 }  // namespace tollgatelink

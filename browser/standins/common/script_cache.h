@@ -8,15 +8,14 @@
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 #include "common/environment.h"
+#include "common/script_json.h"
 
 namespace standins {
 
-// Reads and parses the file at `path`; on failure writes one line, naming
+// Reads and parses the file at `path` (UTF-8 JSON, one value); on failure writes one line, naming
 // `library`, to standard error and returns nothing.
-std::optional<nlohmann::json> ReadScriptFile(const char* library,
+std::optional<ScriptValue> ReadScriptFile(const char* library,
                                              const std::string& path);
 
 void ReportBadScript(const char* library, const std::string& path,
@@ -25,7 +24,7 @@ void ReportBadScript(const char* library, const std::string& path,
 // Holds the parsed script of type Script. `Parse` turns the JSON document
 // into a Script and throws (any std::exception) when the document is
 // malformed. Not thread-safe: the owner guards it.
-template <typename Script, Script (*Parse)(const nlohmann::json&)>
+template <typename Script, Script (*Parse)(const ScriptValue&)>
 class ScriptCache {
  public:
   ScriptCache(const char* library, const char* variable)
@@ -46,7 +45,7 @@ class ScriptCache {
 
  private:
   void Load() {
-    std::optional<nlohmann::json> document = ReadScriptFile(library_, path_);
+    std::optional<ScriptValue> document = ReadScriptFile(library_, path_);
     if (!document)
       return;
     try {

@@ -170,15 +170,19 @@ TEST_F(HarrowmereTest, ReplyTextsTakeEveryScriptedForm) {
       {"text": [97, 55296, 0, 57343]},
       {"textBytes": 1100000},
       {"text": "ab", "repeat": 3},
-      {"text": "\ud83d\ude00"}]}})");
+      {"text": "\ud83d\ude00"},
+      {"text": "\ud83d-\ude00-\ude00\ud83d\u0000"}]}})");
   wexkit_core::OnDocumentComplete(L"1", L"https://x.example/", true, replies_.Callback());
 
   std::vector<CollectedCall> calls = replies_.Calls();
-  ASSERT_EQ(calls.size(), 4u);
+  ASSERT_EQ(calls.size(), 5u);
   EXPECT_EQ(UnProtectData(calls[0].second), (std::wstring{L'a', 0xD800, 0, 0xDFFF}));
   EXPECT_EQ(UnProtectData(calls[1].second), std::wstring(1100000, L'x'));
   EXPECT_EQ(UnProtectData(calls[2].second), L"ababab");
   EXPECT_EQ(UnProtectData(calls[3].second), (std::wstring{0xD83D, 0xDE00}));
+  // Escapes give their units as they are, unpaired or reversed.
+  EXPECT_EQ(UnProtectData(calls[4].second),
+            (std::wstring{0xD83D, L'-', 0xDE00, L'-', 0xDE00, 0xD83D, 0}));
 }
 
 using DemoAgentTest = HarrowmereTest;

@@ -4,6 +4,7 @@ Run natively:   /usr/bin/python3 -m pytest browser/test/e2e --bin build/native/b
 Run under Wine: /usr/bin/python3 -m pytest browser/test/e2e --flavor windows --bin build/windows/bin
 """
 import itertools
+import re
 import sys
 from pathlib import Path
 
@@ -15,12 +16,19 @@ sys.path.insert(0, str(REPO_ROOT / "browser" / "tools"))
 from corvantilhub_harness.host_process import HostProcess, StandinSettings  # noqa: E402
 from corvantilhub_harness.runners import make_runner  # noqa: E402
 
+# The first line of a report by AddressSanitizer, LeakSanitizer,
+# ThreadSanitizer or UndefinedBehaviorSanitizer on the host's stderr.
+SANITIZER_REPORT = re.compile(r"ERROR: (Address|Leak)Sanitizer|WARNING: ThreadSanitizer|"
+                              r"runtime error: ")
+
 
 def pytest_addoption(parser):
     parser.addoption("--flavor", choices=("native", "windows"), default="native",
                      help="native: run <bin>/Corvantilhub; windows: <bin>/Corvantilhub.exe under Wine")
     parser.addoption("--bin", default=str(REPO_ROOT / "build" / "native" / "bin"),
                      help="the folder with the host and the stand-in libraries")
+    parser.addoption("--slowdown", type=float, default=1.0,
+                     help="multiply every deadline by this (sanitizer builds run slower)")
 
 
 @pytest.fixture(scope="session")
@@ -31,6 +39,7 @@ def runner(request, tmp_path_factory):
     if not executable.is_file():
         pytest.fail(f"no host at {executable}; build the {flavor} flavour first", pytrace=False)
     session_runner = make_runner(flavor, bin_dir, tmp_path_factory.mktemp(flavor))
+    session_runner.timeout *= request.config.getoption("--slowdown")
     yield session_runner
     session_runner.close()
 
@@ -62,6 +71,8 @@ def start_host(runner, tmp_path):
         print("debug lines:", *(f"  {line}" for line in host.debug.items()), sep="\n")
         print("stderr:", *(f"  {line}" for line in host.stderr.items()[-30:]), sep="\n")
     assert not [error for host in hosts for error in host.thread_errors]
+    assert not [line for host in hosts for line in host.stderr.items()
+                if SANITIZER_REPORT.search(str(line))], "a sanitizer reported a fault"
 
 
 @pytest.fixture

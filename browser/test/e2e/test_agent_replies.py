@@ -42,6 +42,27 @@ def test_answers_reach_the_extension_unwrapped_byte_for_byte(start_host):
     assert host.stream_errors == []
 
 
+# A Windows agent's wide strings are arbitrary 16-bit units. The script
+# file holds them as \uXXXX escapes, which the stand-in reads unit for unit.
+LONE_SURROGATES = "high \ud83d, low \ude00, reversed \ude00\ud83d, pair \ud83d\ude00"
+LONE_SURROGATES_BODY = ('"high \ufffd, low \ufffd, reversed \ufffd\ufffd, '
+                        'pair \U0001f600"').encode("utf-8")
+
+
+@pytest.mark.parametrize("protect", [True, False], ids=["protected", "unprotected"])
+def test_unpaired_surrogates_from_the_agent_arrive_as_replacement_characters(start_host,
+                                                                             protect):
+    host = start_host(StandinSettings.quiet(agent_script=replies(
+        document_complete=[{"text": LONE_SURROGATES, "protect": protect}],
+        basic_auth=[{"text": LONE_SURROGATES, "protect": protect}])))
+    host.send(page_loaded())
+    host.send(envelope("basicAuthentication", {"host": "h.test"}))
+    frames = host.frames.wait_for_count(2, what="the agent's answers")
+    assert host.end() == 0
+    assert [f.body for f in frames] == [LONE_SURROGATES_BODY] * 2
+    assert host.stream_errors == []
+
+
 def test_unprotected_answer_goes_out_unchanged_after_a_failure_line(start_host):
     host = start_host(StandinSettings.quiet(agent_script=replies(
         basic_auth=[{"text": "plain", "protect": False}])))
