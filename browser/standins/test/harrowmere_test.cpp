@@ -71,7 +71,7 @@ TEST_F(HarrowmereTest, RecordKeepsLoneSurrogatesAndNulUnits) {
   std::wstring text = {L'a', 0xD800, 0, 0xDFFF, 0xD83D, 0xDE00, L'"'};
   wexkit_core::NotifyTriggerFailed(text, L"");
   EXPECT_EQ(RecordLines(), (std::vector<std::string>{
-      R"({"fn":"NotifyTriggerFailed","args":["a\ud800\u0000\udfff\ud83d\ude00\"",""]})"}));
+      R"({"fn":"NotifyTriggerFailed","args":["a\uD800\u0000\uDFFF\uD83D\uDE00\"",""]})"}));
 }
 
 TEST_F(HarrowmereTest, LinesFromManyThreadsNeverMix) {

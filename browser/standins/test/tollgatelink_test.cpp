@@ -94,7 +94,7 @@ TEST_F(TollgatelinkTest, RecordsEachExportCallAndHandsOutTheTokenAtOffset40) {
   EXPECT_EQ(ReadLines(recordPath_), (std::vector<std::string>{
       R"({"fn":"GetInstance","args":["callback"]})",
       R"({"fn":"CreateThreadBroker","args":["Corvantilhub","Corvantilhub"]})",
-      R"({"fn":"SendMessageToSpindlecraft","args":["//p[\u00e9]\ud800\"","0x54474c4b00c0ffee"]})",
+      R"({"fn":"SendMessageToSpindlecraft","args":["//p[\u00E9]\uD800\"","0x54474c4b00c0ffee"]})",
       R"({"fn":"SendMessageToSpindlecraft","args":["","0x0000000000000001"]})"}));
   EXPECT_TRUE(DesignerTexts().WaitForCount(2));  // the acknowledgements
 }

@@ -1,31 +1,11 @@
 #include "manifest_json.h"
 
-#include <cstdio>
+#include "messages/json_escape.h"
 
 namespace registration {
 
 std::string JsonQuoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': quoted += "\\\""; break;
-      case '\\': quoted += "\\\\"; break;
-      case '\n': quoted += "\\n"; break;
-      case '\r': quoted += "\\r"; break;
-      case '\t': quoted += "\\t"; break;
-      default:
-        if (byte < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04X", byte);
-          quoted += escape;
-        } else {
-          quoted += c;
-        }
-    }
-  }
-  quoted += '"';
-  return quoted;
+  return JsonString<std::string>(text, kJsonEscapeMinimal);
 }
 
 std::string ManifestJson(Browser browser, const HostManifest& manifest) {

@@ -1,40 +1,19 @@
 #include "channel/json_string_escape.h"
 
-namespace {
-
-char* PutControlEscape(unsigned char byte, char* out) {
-  *out++ = '\\';
-  switch (byte) {
-    case '\b': *out++ = 'b'; return out;
-    case '\f': *out++ = 'f'; return out;
-    case '\n': *out++ = 'n'; return out;
-    case '\r': *out++ = 'r'; return out;
-    case '\t': *out++ = 't'; return out;
-    default: break;
-  }
-  static constexpr char kHexDigits[] = "0123456789ABCDEF";
-  *out++ = 'u';
-  *out++ = '0';
-  *out++ = '0';
-  *out++ = kHexDigits[byte >> 4];
-  *out++ = kHexDigits[byte & 0xF];
-  return out;
-}
-
-}  // namespace
+#include <cstring>
 
 char* EscapeJsonBytes(const char* source, std::size_t count, char* destination) {
   char* out = destination;
   for (std::size_t i = 0; i < count; ++i) {
     // Read before writing: the two may share memory.
     const char c = source[i];
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20) {
-      out = PutControlEscape(byte, out);
+    const JsonEscape escape = EscapeJsonUnit(static_cast<unsigned char>(c), kJsonEscapeMinimal);
+    if (escape.length == 0) {
+      *out++ = c;
       continue;
     }
-    if (c == '"' || c == '\\') *out++ = '\\';
-    *out++ = c;
+    std::memcpy(out, escape.text, escape.length);
+    out += escape.length;
   }
   return out;
 }

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <string>
 
+#include "messages/json_escape.h"
+
+// The host's outbound escaping (the minimal style of the shared escaper).
 // Puts a backslash before every quotation mark and backslash, and escapes
 // every byte below 0x20: \b \f \n \r \t for those five, \u00XX (upper-case
 // hex) for the others. All other bytes, multi-byte UTF-8 sequences
@@ -16,12 +19,8 @@ std::string EscapeForJsonString(const std::string& text);
 // 1 for a quotation mark, a backslash or one of \b \f \n \r \t, 5 for
 // another control character, 0 for anything else.
 inline std::size_t EscapeGrowth(unsigned long unit) {
-  if (unit == '"' || unit == '\\') return 1;
-  if (unit >= 0x20) return 0;
-  switch (unit) {
-    case '\b': case '\f': case '\n': case '\r': case '\t': return 1;
-    default: return 5;
-  }
+  const std::size_t length = EscapeJsonUnit(unit, kJsonEscapeMinimal).length;
+  return length == 0 ? 0 : length - 1;
 }
 
 // Escapes the `count` bytes at `source` into `destination`, which has room

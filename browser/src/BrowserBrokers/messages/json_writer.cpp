@@ -3,37 +3,17 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cwctype>
+
+#include "messages/json_escape.h"
 
 namespace browser_extensions {
 
 namespace {
 
+// Also escapes what would not print, unlike the host's outbound frames:
+// this text ends up in debug lines and logs as well.
 void WriteString(const std::wstring& text, std::wstring& out) {
-  static const wchar_t kHexDigits[] = L"0123456789ABCDEF";
-  out.push_back(L'"');
-  for (const wchar_t unit : text) {
-    switch (unit) {
-      case L'"': out += L"\\\""; continue;
-      case L'\\': out += L"\\\\"; continue;
-      case L'\b': out += L"\\b"; continue;
-      case L'\f': out += L"\\f"; continue;
-      case L'\n': out += L"\\n"; continue;
-      case L'\r': out += L"\\r"; continue;
-      case L'\t': out += L"\\t"; continue;
-      default: break;
-    }
-    const auto value = static_cast<std::uint32_t>(unit);
-    if (std::iswprint(static_cast<wint_t>(value))) {
-      out.push_back(unit);
-      continue;
-    }
-    out += L"\\u";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-      out.push_back(kHexDigits[(value >> shift) & 0xF]);
-    }
-  }
-  out.push_back(L'"');
+  AppendJsonString(out, text, kJsonEscapePrintable);
 }
 
 void WriteReal(double real, std::wstring& out) {
