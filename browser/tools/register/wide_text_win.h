@@ -1,4 +1,5 @@
-// UTF-8 <-> UTF-16 for the Windows halves of the tool.
+// UTF-8 <-> UTF-16 for the Windows halves of the tool, through the host's
+// converter (its texts are paths and names, far below its size limit).
 #pragma once
 
 #include <string>

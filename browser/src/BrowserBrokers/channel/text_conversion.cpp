@@ -50,27 +50,6 @@ std::size_t Utf8PieceLength(const char* bytes, std::size_t size,
   return length;
 }
 
-// Appends the UTF-8 form of `count` units; count fits the converter's int.
-void AppendUtf8(const wchar_t* units, std::size_t count, std::string& out) {
-  const int length = static_cast<int>(count);
-  const int needed = platform::Utf16ToUtf8(units, length, nullptr, 0);
-  if (needed <= 0) return;
-  const std::size_t offset = out.size();
-  out.resize(offset + static_cast<std::size_t>(needed));
-  const int written = platform::Utf16ToUtf8(units, length, &out[offset], needed);
-  out.resize(offset + static_cast<std::size_t>(written > 0 ? written : 0));
-}
-
-void AppendUtf16(const char* bytes, std::size_t count, std::wstring& out) {
-  const int length = static_cast<int>(count);
-  const int needed = platform::Utf8ToUtf16(bytes, length, nullptr, 0);
-  if (needed <= 0) return;
-  const std::size_t offset = out.size();
-  out.resize(offset + static_cast<std::size_t>(needed));
-  const int written = platform::Utf8ToUtf16(bytes, length, &out[offset], needed);
-  out.resize(offset + static_cast<std::size_t>(written > 0 ? written : 0));
-}
-
 }  // namespace
 
 std::string WideToUtf8InPieces(const std::wstring& text,
@@ -79,7 +58,7 @@ std::string WideToUtf8InPieces(const std::wstring& text,
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t length =
         WidePieceLength(text.data(), text.size(), start, maxPieceUnits);
-    AppendUtf8(text.data() + start, length, utf8);
+    platform::AppendUtf16AsUtf8(text.data() + start, length, utf8);
     start += length;
   }
   return utf8;
@@ -92,7 +71,7 @@ std::wstring Utf8ToWideInPieces(const char* bytes, std::size_t size,
   std::wstring wide;
   for (std::size_t start = 0; start < size;) {
     const std::size_t length = Utf8PieceLength(bytes, size, start, maxPieceBytes);
-    AppendUtf16(bytes + start, length, wide);
+    platform::AppendUtf8AsUtf16(bytes + start, length, wide);
     start += length;
   }
   return wide;

@@ -21,6 +21,11 @@ int Utf16ToUtf8(const wchar_t* source, int sourceLength, char* destination,
 int Utf8ToUtf16(const char* source, int sourceLength, wchar_t* destination,
                 int capacity);
 
+// Append the conversion of the first `count` elements (at most INT_MAX of
+// them are taken) to `out`, sized with the call above and then written.
+void AppendUtf16AsUtf8(const wchar_t* units, std::size_t count, std::string& out);
+void AppendUtf8AsUtf16(const char* bytes, std::size_t count, std::wstring& out);
+
 // The text as a Windows call taking a zero-terminated wide string sees it
 // (up to its first NUL), and at most `maxUnits` units of it, as UTF-8.
 std::string TerminatedTextAsUtf8(const std::wstring& text,

@@ -113,3 +113,19 @@ TEST(TextCodecTest, SizingAndCapacityFollowTheWindowsContract) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TextCodecTest, AppendsKeepWhatIsThereAndTakeOnlyTheCount) {
+  std::string utf8 = "x";
+  const std::wstring text = {0xE9, 0xD83D, 0xDE00, L't'};  // surrogates: UTF-16 on every platform
+  platform::AppendUtf16AsUtf8(text.data(), 3, utf8);
+  EXPECT_EQ(utf8, "x\xC3\xA9\xF0\x9F\x98\x80");
+  std::wstring wide = L"y";
+  platform::AppendUtf8AsUtf16("\xC3\xA9z", 2, wide);
+  EXPECT_EQ(wide, L"y\u00e9");
+  platform::AppendUtf8AsUtf16("", 0, wide);
+  EXPECT_EQ(wide, L"y\u00e9");
+}
+
+}  // namespace
