@@ -21,7 +21,6 @@
 // does a closed output (status 1).
 #include <errno.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -34,6 +33,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/debug_socket_listener_posix.h"
 #include "platform/debug_socket_path.h"
 
 namespace {
@@ -96,22 +96,6 @@ void PrintLine(const char* data, size_t size, Format format) {
   std::fputc('\n', stdout);
 }
 
-// Prints datagrams until a signal arrives on `signals`, and then what is
-// still queued; false when standard output fails (a closed pipe).
-bool PrintLines(int socketFd, int signals, Format format) {
-  std::string buffer(1 << 17, '\0');
-  pollfd watched[2] = {{socketFd, POLLIN, 0}, {signals, POLLIN, 0}};
-  for (;;) {
-    if (poll(watched, 2, -1) < 0) continue;
-    bool stopping = watched[1].revents != 0;
-    ssize_t size;
-    while ((size = recv(socketFd, &buffer[0], buffer.size(), MSG_DONTWAIT)) >= 0)
-      PrintLine(buffer.data(), static_cast<size_t>(size), format);
-    if (std::fflush(stdout) != 0) return false;
-    if (stopping) return true;
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,11 +132,8 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   int signals = signalfd(-1, &stopSignals, SFD_CLOEXEC);
 
-  int socketFd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  umask(0177);  // the socket file is never open to others, not even briefly
-  if (signals < 0 || socketFd < 0 ||
-      bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-      chmod(path.c_str(), 0600) != 0) {
+  int socketFd = signals < 0 ? -1 : platform::BindDebugSocket(path);
+  if (socketFd < 0) {
     std::perror(("cannot listen on " + path).c_str());
     return 1;
   }
@@ -161,7 +142,12 @@ int main(int argc, char** argv) {
   if (format == Format::kFramed) fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
   std::fprintf(stderr, "listening on %s\n", path.c_str());
 
-  bool printed = PrintLines(socketFd, signals, format);
+  // Prints until a signal arrives, and then what is still queued; stops
+  // early when standard output fails (a closed pipe).
+  const bool printed = platform::ReceiveDebugLines(
+      socketFd, signals,
+      [format](const char* data, size_t size) { PrintLine(data, size, format); },
+      [] { return std::fflush(stdout) == 0; });
   close(socketFd);
   if (platform::IsOwnSocket(path)) unlink(path.c_str());
   return printed ? 0 : 1;
