@@ -1,4 +1,5 @@
 #include "platform/standard_streams.h"
+#include "platform/standard_streams_halves.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -41,6 +42,13 @@ bool Writable(int fd) {
   return flags != -1 && (flags & O_ACCMODE) != O_RDONLY;
 }
 
+}  // namespace
+
+FILE* PrivateStandardCopy(StandardStream which, uint32_t* error) {
+  return which == StandardStream::kInput ? PrivateCopy(STDIN_FILENO, "rb", error)
+                                         : PrivateCopy(STDOUT_FILENO, "wb", error);
+}
+
 // Points descriptor 0 at the null device and descriptor 1 at standard error
 // (or the null device). Returns 0, or the first error number.
 uint32_t RedirectStandardDescriptors() {
@@ -59,8 +67,6 @@ uint32_t RedirectStandardDescriptors() {
   return error;
 }
 
-}  // namespace
-
 // POSIX streams carry bytes unchanged already; only check that the stream
 // still stands on an open descriptor, as _setmode would.
 int SetBinaryMode(FILE* stream) {
@@ -71,22 +77,6 @@ int SetBinaryMode(FILE* stream) {
   int fd = fileno(stream);
   if (fd < 0 || fcntl(fd, F_GETFD) == -1) return -1;
   return 0;
-}
-
-StandardStreamsTakeOver TakeOverStandardStreams() {
-  StandardStreamsTakeOver result;
-  result.input = PrivateCopy(STDIN_FILENO, "rb", &result.duplicateError);
-  if (result.input == nullptr) return result;
-  result.output = PrivateCopy(STDOUT_FILENO, "wb", &result.duplicateError);
-  if (result.output == nullptr) {
-    std::fclose(result.input);
-    result.input = nullptr;
-    return result;
-  }
-  result.redirectError = RedirectStandardDescriptors();
-  // Stray text then reaches standard error at once, not at exit.
-  setvbuf(stdout, nullptr, _IONBF, 0);
-  return result;
 }
 
 std::size_t ReadStream(FILE* stream, void* buffer, std::size_t size, uint32_t* error) {

@@ -1,4 +1,5 @@
 #include "platform/standard_streams.h"
+#include "platform/standard_streams_halves.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -50,6 +51,13 @@ FILE* PrivateCopy(DWORD which, int flags, const char* mode, uint32_t* error) {
   return stream;
 }
 
+}  // namespace
+
+FILE* PrivateStandardCopy(StandardStream which, uint32_t* error) {
+  return which == StandardStream::kInput ? PrivateCopy(STD_INPUT_HANDLE, _O_RDONLY, "rb", error)
+                                         : PrivateCopy(STD_OUTPUT_HANDLE, _O_WRONLY, "wb", error);
+}
+
 // Points CRT descriptor 0 and the standard input handle at the null device,
 // descriptor 1 and the standard output handle at standard error (or the
 // null device). A library with a CRT of its own, or one that writes to
@@ -74,30 +82,12 @@ uint32_t RedirectStandardDescriptors() {
   return error;
 }
 
-}  // namespace
-
 int SetBinaryMode(FILE* stream) {
   if (stream == nullptr) {
     errno = EINVAL;
     return -1;
   }
   return _setmode(_fileno(stream), _O_BINARY) == -1 ? -1 : 0;
-}
-
-StandardStreamsTakeOver TakeOverStandardStreams() {
-  StandardStreamsTakeOver result;
-  result.input = PrivateCopy(STD_INPUT_HANDLE, _O_RDONLY, "rb", &result.duplicateError);
-  if (result.input == nullptr) return result;
-  result.output = PrivateCopy(STD_OUTPUT_HANDLE, _O_WRONLY, "wb", &result.duplicateError);
-  if (result.output == nullptr) {
-    std::fclose(result.input);
-    result.input = nullptr;
-    return result;
-  }
-  result.redirectError = RedirectStandardDescriptors();
-  // Stray text then reaches standard error at once, not at exit.
-  setvbuf(stdout, nullptr, _IONBF, 0);
-  return result;
 }
 
 std::size_t ReadStream(FILE* stream, void* buffer, std::size_t size, uint32_t* error) {
