@@ -97,9 +97,10 @@ TEST_F(ExtensionWriterTest, FramesAreByteExactWithOneLinePerPlainFrame) {
                                       std::string(70000, 'x') + '"'},
   };
   for (const Writer& writer : AllWriters()) {
-    for (const auto& [text, frame] : cases) {
+    for (const auto& testCase : cases) {
+      const std::wstring& text = testCase.first;
       SCOPED_TRACE(std::string(writer.name) + " with " + std::to_string(text.size()) + " units");
-      EXPECT_EQ(Capture([&] { writer.write(text); }), frame);
+      EXPECT_EQ(Capture([&] { writer.write(text); }), testCase.second);
       ExpectLinesSinceLastCheck(writer.linesPerFrame);
     }
   }
