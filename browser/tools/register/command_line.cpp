@@ -1,6 +1,8 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 namespace registration {
 
@@ -143,6 +145,20 @@ bool CheckCheckOptions(Options* options, std::string* error) {
   return true;
 }
 
+// The options that take a text as it stands, and where it goes.
+std::string Options::*TextOption(const std::string& option) {
+  static const std::pair<const char*, std::string Options::*> kTextOptions[] = {
+      {"--host", &Options::hostPath},
+      {"--name", &Options::hostName},
+      {"--user-data-dir", &Options::userDataDir},
+      {"--manifest-dir", &Options::manifestDir},
+  };
+  for (const auto& entry : kTextOptions) {
+    if (option == entry.first) return entry.second;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& arguments,
@@ -180,18 +196,9 @@ bool ParseCommandLine(const std::vector<std::string>& arguments,
     } else if (option == "--extension") {
       if (!needsValue()) return false;
       options->extensionIds.push_back(value);
-    } else if (option == "--host") {
+    } else if (std::string Options::*text = TextOption(option)) {
       if (!needsValue()) return false;
-      options->hostPath = value;
-    } else if (option == "--name") {
-      if (!needsValue()) return false;
-      options->hostName = value;
-    } else if (option == "--user-data-dir") {
-      if (!needsValue()) return false;
-      options->userDataDir = value;
-    } else if (option == "--manifest-dir") {
-      if (!needsValue()) return false;
-      options->manifestDir = value;
+      options->*text = value;
     } else if (argument == "--system" || argument == "--user") {
       if (options->scopeChosen) {
         *error = "give --system or --user once";
