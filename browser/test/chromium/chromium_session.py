@@ -92,11 +92,13 @@ class ProcessExitWatcher:
     _NETLINK_CONNECTOR = 11
     _CN_IDX_PROC = _CN_VAL_PROC = 1
     _PROC_CN_MCAST_LISTEN = 1
+    _PROC_EVENT_EXEC = 0x00000002
     _PROC_EVENT_EXIT = 0x80000000
     _HEADERS = 16 + 20  # nlmsghdr, cn_msg
 
     def __init__(self):
         self._statuses = {}
+        self._execs = {}  # pid -> (executable, parent pid) when it started a program
         self._lock = threading.Lock()
         try:
             self._socket = socket.socket(socket.AF_NETLINK, socket.SOCK_DGRAM,
@@ -129,12 +131,33 @@ class ProcessExitWatcher:
             if len(data) < self._HEADERS + 32:
                 continue
             what, = struct.unpack_from("=I", data, self._HEADERS)
+            if what == self._PROC_EVENT_EXEC:
+                pid, tgid = struct.unpack_from("=II", data, self._HEADERS + 16)
+                if pid == tgid:
+                    self._note_exec(pid)
+                continue
             if what != self._PROC_EVENT_EXIT:
                 continue
             pid, tgid, status = struct.unpack_from("=III", data, self._HEADERS + 16)
             if pid == tgid:
                 with self._lock:
                     self._statuses[pid] = status
+
+    def _note_exec(self, pid: int):
+        try:
+            executable = Path(os.readlink(f"/proc/{pid}/exe"))
+        except OSError:
+            return
+        state = _process_state(pid)
+        if state is not None:
+            with self._lock:
+                self._execs[pid] = (executable, state[1])
+
+    def started(self, executable: Path, parent_pid: int) -> set:
+        """The processes that `parent_pid` started from `executable`, as the
+        kernel reported them: also those that ended before anyone looked."""
+        with self._lock:
+            return {pid for pid, seen in self._execs.items() if seen == (executable, parent_pid)}
 
     def status(self, pid: int):
         """The wait status of `pid` (0: exited with 0), or None if not seen."""
@@ -264,7 +287,7 @@ def play_session(*, host: Path, command: list, folders: dict, console_path: Path
             start_new_session=True)
     host_pids = set()
     try:
-        ended_in_time = _watch_until_host_ends(browser, host, host_pids, listener,
+        ended_in_time = _watch_until_host_ends(browser, host, host_pids, listener, exits,
                                                time.monotonic() + deadline_seconds)
         hosts_exited = _wait_for_exit(host_pids, browser, time.monotonic() + 30)
         _wait_until(lambda: not exits.available or all(exits.status(pid) is not None
@@ -284,12 +307,15 @@ def play_session(*, host: Path, command: list, folders: dict, console_path: Path
                       registration_check=registration_check)
 
 
-def _watch_until_host_ends(browser, host, host_pids, listener, deadline) -> bool:
+def _watch_until_host_ends(browser, host, host_pids, listener, exits, deadline) -> bool:
     """Notes the host processes the browser starts until the host writes its
-    last debug line; False if that doesn't happen before `deadline`."""
+    last debug line; False if that doesn't happen before `deadline`. Where
+    the kernel's process events are seen, they name every host started, also
+    one that a look at the live processes would miss on a busy machine."""
     while time.monotonic() < deadline and browser.poll() is None:
-        host_pids |= _host_children(browser.pid, host)
+        host_pids |= _host_children(browser.pid, host) | exits.started(host, browser.pid)
         if "Going to exit" in listener.lines():
+            host_pids |= exits.started(host, browser.pid)
             return True
         time.sleep(POLL_SECONDS)
     return False
