@@ -44,6 +44,7 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 RT_VERSION = 16
 MARK = "@@corvantilhub-reg"
 MSIEXEC_SECONDS = 600
+STARTS = 4  # tries to start one Wine program
 
 
 class Prefix:
@@ -56,8 +57,16 @@ class Prefix:
         self.env["WINEDEBUG"] = "-all"
 
     def run(self, *args, timeout=300) -> subprocess.CompletedProcess:
-        return subprocess.run([WINE, *args], env=self.env, capture_output=True, text=True,
-                              errors="replace", timeout=timeout)
+        # Now and then, on a busy machine, Wine fails to start a program at
+        # all ("ShellExecuteEx failed"); nothing has run then, so it is
+        # started again.
+        for _ in range(STARTS):
+            result = subprocess.run([WINE, *args], env=self.env, capture_output=True, text=True,
+                                    errors="replace", timeout=timeout)
+            if "ShellExecuteEx failed" not in result.stdout + result.stderr:
+                break
+            time.sleep(1)
+        return result
 
     def msiexec(self, action: str, msi: Path) -> None:
         result = self.run("msiexec", action, self.runner.host_path(msi), "/qn",
