@@ -17,7 +17,7 @@ from dataclasses import dataclass
 from pathlib import Path
 
 from corvantilhub_harness.collector import WaitTimeout
-from corvantilhub_harness.host_process import HostProcess, StandinSettings
+from corvantilhub_harness.host_process import HostProcess, StandinSettings, play_to_the_end
 from corvantilhub_harness.runners import make_runner
 from corvantilhub_harness.transcript import Transcript
 from corvantilhub_harness.wire import envelope
@@ -113,20 +113,15 @@ def main() -> int:
         host = HostProcess(runner, Path(scratch) / "host",
                            StandinSettings(agent_log_level=AGENT_LOG_LEVEL),
                            on_event=transcript.event)
+        transcript.note(f"Corvantilhub demo: {host.executable}")
+        transcript.note("── Start-up: the host reports the agent's log level and loads the bridge")
         try:
-            transcript.note(f"Corvantilhub demo: {host.executable}")
-            transcript.note("── Start-up: the host reports the agent's log level and loads the bridge")
-            host.start()
-            play(host, transcript)
-            status = host.end()
-        except (OSError, WaitTimeout) as failure:
-            host.kill()
-            transcript.note(f"FAILED: {failure}")
-            return 1
+            return play_to_the_end(
+                host, lambda: play(host, transcript), failures=(OSError, WaitTimeout),
+                on_failure=lambda failure: transcript.note(f"FAILED: {failure}"),
+                on_exit=lambda status: transcript.note(f"── The host exited with status {status}"))
         finally:
             runner.close()
-    transcript.note(f"── The host exited with status {status}")
-    return 0 if status == 0 else 1
 
 
 if __name__ == "__main__":

@@ -23,7 +23,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from corvantilhub_harness.host_process import HostProcess, StandinSettings
+from corvantilhub_harness.host_process import HostProcess, StandinSettings, play_to_the_end
 from corvantilhub_harness.runners import make_runner
 from corvantilhub_harness.transcript import Transcript
 
@@ -75,20 +75,19 @@ def main() -> int:
         runner = make_runner(flavor, executable.parent, Path(scratch))
         host = HostProcess(runner, Path(scratch) / "host", settings, executable,
                            on_event=transcript.event)
-        try:
-            host.start()
+
+        def session():
             for line in message_lines(args.messages):
                 host.send_text(line)
             time.sleep(args.linger)  # late answers from the agent's threads
-            status = host.end()
-        except (OSError, subprocess.TimeoutExpired) as error:
-            print(f"simulator: {error}", file=sys.stderr)
-            host.kill()
-            return 1
+
+        try:
+            return play_to_the_end(
+                host, session, failures=(OSError, subprocess.TimeoutExpired),
+                on_failure=lambda error: print(f"simulator: {error}", file=sys.stderr),
+                on_exit=lambda status: transcript.note(f"host exited with status {status}"))
         finally:
             runner.close()
-    transcript.note(f"host exited with status {status}")
-    return 0 if status == 0 else 1
 
 
 if __name__ == "__main__":

@@ -249,3 +249,20 @@ def copy_host_without(runner, target_dir: Path, left_out: str) -> Path:
             continue
         shutil.copy2(source, target_dir / source.name)
     return target_dir / runner.executable_name
+
+
+def play_to_the_end(host: HostProcess, session, *, failures, on_failure, on_exit) -> int:
+    """Starts `host`, runs `session()` against it and ends the host. The
+    tools' exit status: 0 when the host ended with 0; 1 when it did not, or
+    when one of `failures` was raised (then the host is killed and
+    `on_failure` gets the exception). `on_exit` gets the host's status."""
+    try:
+        host.start()
+        session()
+        status = host.end()
+    except failures as failure:
+        host.kill()
+        on_failure(failure)
+        return 1
+    on_exit(status)
+    return 0 if status == 0 else 1

@@ -1,5 +1,6 @@
 // What a browser on this platform demands of the host file a manifest
-// names. host_file_posix.cpp and host_file_win.cpp implement this.
+// names. host_file.cpp holds what both platforms share; host_file_posix.cpp
+// and host_file_win.cpp the rest.
 #pragma once
 
 #include <filesystem>
@@ -14,6 +15,10 @@ bool RelativeHostPathAllowed();
 // Empty when the browser can start `path`; otherwise what is wrong with it
 // ("does not exist", "is not executable", ...).
 std::string HostFileProblem(const std::filesystem::path& path);
+
+// Whether this platform would run `path` as a program (POSIX: the execute
+// permission; Windows runs any file).
+bool HostFileExecutable(const std::filesystem::path& path);
 
 // The agent library and the designer bridge as files beside the host:
 // "libHarrowmere64.so" or "Harrowmere64.dll", and so on.

@@ -23,12 +23,9 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 // ending between the two halves of a surrogate pair.
 std::size_t WidePieceLength(const wchar_t* text, std::size_t size,
                             std::size_t start, std::size_t maxUnits) {
-  maxUnits = std::max<std::size_t>(maxUnits, 2);  // room for a pair
-  std::size_t length = size - start;
-  if (length <= maxUnits) return length;
-  length = maxUnits;
-  if (length > 1 && IsHighSurrogate(text[start + length - 1])) --length;
-  return length;
+  const std::size_t cap = std::max<std::size_t>(maxUnits, 2);  // room for a pair
+  if (size - start <= cap) return size - start;
+  return IsHighSurrogate(text[start + cap - 1]) ? cap - 1 : cap;
 }
 
 // Length of the next piece of bytes[start..]: at most `maxBytes`, and never

@@ -60,26 +60,26 @@ bool IsTrustedFolder(int folder) {
          status.st_uid == geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-bool ReadExactly(int fd, uint8_t* data, size_t size) {
+// Moves all `size` bytes with `transfer` (read or write), through signals
+// and short transfers; false on an error or an early end.
+template <typename Byte, typename Transfer>
+bool TransferExactly(Transfer transfer, int fd, Byte* data, size_t size) {
   while (size > 0) {
-    ssize_t got = read(fd, data, size);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    data += got;
-    size -= static_cast<size_t>(got);
+    const ssize_t done = transfer(fd, data, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    data += done;
+    size -= static_cast<size_t>(done);
   }
   return true;
 }
 
+bool ReadExactly(int fd, uint8_t* data, size_t size) {
+  return TransferExactly(read, fd, data, size);
+}
+
 bool WriteExactly(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t put = write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-  return true;
+  return TransferExactly(write, fd, data, size);
 }
 
 KeyState ReadKey(int folder, uint8_t* key) {
