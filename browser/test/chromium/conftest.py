@@ -44,6 +44,14 @@ def register_tool(native_bin) -> Path:
     return _require_file(native_bin / "corvantilhub-register", "corvantilhub-register")
 
 
+@pytest.fixture
+def home(tmp_path) -> Path:
+    """A private HOME for one test's registrations."""
+    folder = tmp_path / "home"
+    folder.mkdir()
+    return folder
+
+
 def _require_file(path: Path, what: str) -> Path:
     if not path.is_file():
         pytest.skip(f"{what} not found at {path}; build it first")

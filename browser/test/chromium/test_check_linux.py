@@ -21,13 +21,6 @@ FIX_CHROMIUM = f"run corvantilhub-register register --browser chromium --extensi
 
 
 @pytest.fixture
-def home(tmp_path) -> Path:
-    folder = tmp_path / "home"
-    folder.mkdir()
-    return folder
-
-
-@pytest.fixture
 def tool(register_tool, home):
     """Runs corvantilhub-register with the private HOME; returns (status, stdout)."""
     def run(*arguments):

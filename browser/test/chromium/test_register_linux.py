@@ -28,13 +28,6 @@ SYSTEM_FOLDERS = {
 
 
 @pytest.fixture
-def home(tmp_path) -> Path:
-    folder = tmp_path / "home"
-    folder.mkdir()
-    return folder
-
-
-@pytest.fixture
 def register(register_tool, home):
     """Runs the tool with the private HOME; extra environment as keywords."""
     def run(*arguments, **environment):
