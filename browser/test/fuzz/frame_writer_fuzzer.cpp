@@ -1,14 +1,15 @@
-// Fuzzes the outbound frame writers with arbitrary UTF-16 text: the first
-// byte picks the writer (plain, or protected text through
-// WriteProtectedExtensionMessage) and how often the text is repeated, so
-// that bodies around the 1 MiB limit are reached; the rest is the text, two
-// bytes per code unit.
+// Fuzzes the outbound frame writers with arbitrary UTF-16 text. The first
+// byte picks the writer (bit 0: protected text through
+// WriteProtectedExtensionMessage); the next two set the body limit in force,
+// 2 + their value in bytes, so that texts of a few units reach the limit and
+// inputs stay cheap; 0xFFFF keeps the real 1,048,576-byte limit. The rest is
+// the text, two bytes per code unit.
 //
 // Invariants: a text whose shortest JSON string form fits the limit goes
 // out as exactly one frame, whose length field is its body's size; the
-// body is one valid JSON string of that shortest size, at most 1,048,576
-// bytes, and its value is the text up to its first NUL with every unpaired
-// surrogate as U+FFFD. A text that doesn't fit writes nothing.
+// body is one valid JSON string of that shortest size, and its value is the
+// text up to its first NUL with every unpaired surrogate as U+FFFD. A text
+// that doesn't fit writes nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -44,24 +45,21 @@ size_t ShortestLiteralSize(const std::u32string& codePoints) {
   return size;
 }
 
-std::wstring Repeated(const std::wstring& units, uint8_t control) {
-  // Most inputs are sent once; a few are repeated to 256 Ki to 1 Mi units,
-  // around the size limit.
-  if (control < 0xFC || units.empty()) return units;
-  const size_t target = static_cast<size_t>(control - 0xFB) << 18;
-  std::wstring text;
-  text.reserve(target + units.size());
-  while (text.size() < target) text += units;
-  return text;
+// The body limit that an input asks for.
+size_t LimitOf(const uint8_t* data) {
+  const size_t chosen = data[0] | data[1] << 8;
+  return chosen == 0xFFFF ? kMaxOutboundBodyBytes : chosen + 2;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
+  if (size < 3) return 0;
   static CapturedOutput* output = new CapturedOutput;
   const uint8_t control = data[0];
-  const std::wstring text = Repeated(UnitsFromBytes(data + 1, size - 1), control);
+  const size_t limit = LimitOf(data + 1);
+  const std::wstring text = UnitsFromBytes(data + 3, size - 3);
+  SetOutboundBodyLimitForTesting(limit);
 
   if (control & 1) {
     WriteProtectedExtensionMessage(ProtectData(text));
@@ -73,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(SplitFrames(output->Take(), bodies));
   const std::u32string expected = ReferenceDecodeUtf16(text.substr(0, text.find(L'\0')));
   const size_t shortest = ShortestLiteralSize(expected);
-  if (shortest > kMaxOutboundBodyBytes) {
+  if (shortest > limit) {
     Require(bodies.empty());
     return 0;
   }

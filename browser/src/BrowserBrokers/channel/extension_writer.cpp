@@ -19,6 +19,8 @@ enum class DebugLine { kWrite, kOmit };
 
 constexpr std::size_t kHeaderBytes = 4;
 
+std::size_t outboundBodyLimit = kMaxOutboundBodyBytes;
+
 // One whole frame in one buffer: the 4-byte little-endian length, then the
 // body, a quotation mark, the escaped UTF-8 text up to its first NUL, and a
 // quotation mark. Built in one allocation: the text is converted into the
@@ -38,7 +40,7 @@ class Frame {
     }
     const std::size_t utf8Length = Utf8Length(unitsBegin, units);
     bodySize_ = utf8Length + growth + 2;
-    if (bodySize_ > kMaxOutboundBodyBytes) return;
+    if (bodySize_ > outboundBodyLimit) return;
 
     bytes_.reset(new char[kHeaderBytes + bodySize_]);
     char* body = bytes_.get() + kHeaderBytes;
@@ -67,7 +69,9 @@ class Frame {
 void ReportDroppedFrame(std::size_t bodySize) {
   platform::OutputDebugLineW(L"Message to Chrome Extension dropped: " +
                              std::to_wstring(bodySize) +
-                             L" bytes exceed the 1048576-byte limit");
+                             L" bytes exceed the " +
+                             std::to_wstring(outboundBodyLimit) +
+                             L"-byte limit");
 }
 
 void WriteFrame(const std::wstring& text, DebugLine debugLine) {
@@ -106,6 +110,10 @@ void WriteProtectedExtensionMessage(const std::wstring& protectedText) {
 
 void OnDesignerText(const std::wstring& /*first*/, const std::wstring& second) {
   WriteExtensionMessage(second);
+}
+
+void SetOutboundBodyLimitForTesting(std::size_t bytes) {
+  outboundBodyLimit = bytes == 0 ? kMaxOutboundBodyBytes : bytes;
 }
 
 bool CloseExtensionOutput(std::chrono::milliseconds patience) {

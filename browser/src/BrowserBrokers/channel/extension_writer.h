@@ -40,3 +40,8 @@ void OnDesignerText(const std::wstring& first, const std::wstring& second);
 // exit can't cut a frame in half and no new frame starts. Returns false when
 // a writer still held the lock after `patience` (one stuck on a full pipe).
 bool CloseExtensionOutput(std::chrono::milliseconds patience);
+
+// Makes the writers drop bodies over `bytes` instead of over
+// kMaxOutboundBodyBytes, so that fuzzing reaches the limit with short texts
+// (0: back to kMaxOutboundBodyBytes). Not for use while writers run.
+void SetOutboundBodyLimitForTesting(std::size_t bytes);
