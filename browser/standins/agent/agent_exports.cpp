@@ -12,8 +12,11 @@ namespace {
 
 constexpr char kRecordVariable[] = "HARROWMERE_RECORD";
 
-void Record(const standins::RecordLine& line) {
-  standins::AppendRecordLine(kRecordVariable, line);
+// The line is only built when calls are recorded.
+template <typename BuildLine>
+void Record(BuildLine buildLine) {
+  if (standins::RecordingOn(kRecordVariable))
+    standins::AppendRecordLine(kRecordVariable, buildLine());
   harrowmere::MakeNoiseIfAsked();
 }
 
@@ -23,42 +26,42 @@ namespace wexkit_core {
 
 void NotifyTriggerFired(const std::wstring& tabId, const std::wstring& triggerId,
                         const ValuesMap& values) {
-  Record(standins::RecordLine("NotifyTriggerFired").Text(tabId).Text(triggerId).Map(values));
+  Record([&] { return standins::RecordLine("NotifyTriggerFired").Text(tabId).Text(triggerId).Map(values); });
 }
 
 void NotifyTriggerFailed(const std::wstring& tabId, const std::wstring& triggerId) {
-  Record(standins::RecordLine("NotifyTriggerFailed").Text(tabId).Text(triggerId));
+  Record([&] { return standins::RecordLine("NotifyTriggerFailed").Text(tabId).Text(triggerId); });
 }
 
 void OnDocumentComplete(const std::wstring& tabId, const std::wstring& url,
                         bool topLevelDocument, ReplyCallback reply) {
-  Record(standins::RecordLine("OnDocumentComplete")
+  Record([&] { return standins::RecordLine("OnDocumentComplete")
              .Text(tabId)
              .Text(url)
              .Flag(topLevelDocument)
-             .Callback());
+             .Callback(); });
   harrowmere::AnswerDocumentComplete(tabId, url, topLevelDocument, reply);
 }
 
 void OnBasicAuthRequired(const std::wstring& tabId, const std::wstring& host,
                          ReplyCallback reply) {
-  Record(standins::RecordLine("OnBasicAuthRequired").Text(tabId).Text(host).Callback());
+  Record([&] { return standins::RecordLine("OnBasicAuthRequired").Text(tabId).Text(host).Callback(); });
   harrowmere::AnswerBasicAuth(tabId, host, reply);
 }
 
 void SaveCredentials(const std::wstring& tabId, const std::wstring& host,
                      const std::wstring& username, const std::wstring& password) {
-  Record(standins::RecordLine("SaveCredentials").Text(tabId).Text(host).Text(username).Text(password));
+  Record([&] { return standins::RecordLine("SaveCredentials").Text(tabId).Text(host).Text(username).Text(password); });
   harrowmere::RememberCredentials(host, {username, password});
 }
 
 void SendResponse(const std::wstring& tabId, const std::wstring& requestId,
                   const ValuesMap& response) {
-  Record(standins::RecordLine("SendResponse").Text(tabId).Text(requestId).Map(response));
+  Record([&] { return standins::RecordLine("SendResponse").Text(tabId).Text(requestId).Map(response); });
 }
 
 int OnTabClosed(const std::wstring& tabId) {
-  Record(standins::RecordLine("OnTabClosed").Text(tabId));
+  Record([&] { return standins::RecordLine("OnTabClosed").Text(tabId); });
   return 0;
 }
 
@@ -67,12 +70,12 @@ int OnTabClosed(const std::wstring& tabId) {
 namespace wexkit_utils {
 
 int GetLogLevel() {
-  Record(standins::RecordLine("GetLogLevel"));
+  Record([&] { return standins::RecordLine("GetLogLevel"); });
   return harrowmere::NextLogLevel();
 }
 
 void WriteLog(int level, const std::wstring& text) {
-  Record(standins::RecordLine("WriteLog").Number(level).Text(text));
+  Record([&] { return standins::RecordLine("WriteLog").Number(level).Text(text); });
   harrowmere::KeepLogLine(level, text);
 }
 

@@ -38,10 +38,11 @@ AgentScript ParseAgentScript(const ScriptValue& document) {
   AgentScript script;
   if (const ScriptValue* levels = standins::FindMember(document, "logLevels"))
     script.logLevels = ParseLogLevels(*levels);
-  if (const ScriptValue* replies = standins::FindMember(document, "replies")) {
-    script.documentCompleteReplies = ParseReplies(*replies, "OnDocumentComplete");
-    script.basicAuthReplies = ParseReplies(*replies, "OnBasicAuthRequired");
-  }
+  const ScriptValue* replies = standins::FindMember(document, "replies");
+  script.documentCompleteReplies = std::make_shared<const std::vector<ScriptedReply>>(
+      replies ? ParseReplies(*replies, "OnDocumentComplete") : std::vector<ScriptedReply>());
+  script.basicAuthReplies = std::make_shared<const std::vector<ScriptedReply>>(
+      replies ? ParseReplies(*replies, "OnBasicAuthRequired") : std::vector<ScriptedReply>());
   return script;
 }
 

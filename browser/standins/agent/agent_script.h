@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,8 +27,9 @@ struct AgentScript {
   // Absent: the level comes from HARROWMERE_LOG_LEVEL, as without a script.
   std::optional<std::vector<int>> logLevels;
   std::size_t logLevelCalls = 0;
-  std::vector<ScriptedReply> documentCompleteReplies;
-  std::vector<ScriptedReply> basicAuthReplies;
+  // Shared, so that a call takes them without copying the texts.
+  std::shared_ptr<const std::vector<ScriptedReply>> documentCompleteReplies;
+  std::shared_ptr<const std::vector<ScriptedReply>> basicAuthReplies;
 };
 
 // Throws (a std::exception) when the document is malformed.

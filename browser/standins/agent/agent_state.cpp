@@ -66,12 +66,12 @@ int NextLogLevel() {
   return levels[index];
 }
 
-std::optional<std::vector<ScriptedReply>> ScriptedReplies(ReplyKind kind) {
+std::shared_ptr<const std::vector<ScriptedReply>> ScriptedReplies(ReplyKind kind) {
   AgentState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
   AgentScript* script = state.script.Current();
   if (!script)
-    return std::nullopt;
+    return nullptr;
   return kind == ReplyKind::kDocumentComplete ? script->documentCompleteReplies
                                               : script->basicAuthReplies;
 }

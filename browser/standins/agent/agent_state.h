@@ -3,6 +3,7 @@
 // thread while its main thread is inside the other SDK functions.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ enum class ReplyKind { kDocumentComplete, kBasicAuth };
 int NextLogLevel();
 
 // The scripted replies for `kind`, or nothing when no script is in force.
-std::optional<std::vector<ScriptedReply>> ScriptedReplies(ReplyKind kind);
+std::shared_ptr<const std::vector<ScriptedReply>> ScriptedReplies(ReplyKind kind);
 
 // Credentials are kept per host, in memory only; hosts compare without
 // regard to ASCII case.

@@ -16,8 +16,11 @@ namespace {
 
 constexpr char kRecordVariable[] = "TOLLGATELINK_RECORD";
 
-void Record(const standins::RecordLine& line) {
-  standins::AppendRecordLine(kRecordVariable, line);
+// The line is only built when calls are recorded.
+template <typename BuildLine>
+void Record(BuildLine buildLine) {
+  if (standins::RecordingOn(kRecordVariable))
+    standins::AppendRecordLine(kRecordVariable, buildLine());
 }
 
 // "0x" and 16 lower-case hex digits.
@@ -34,7 +37,7 @@ extern "C" {
 
 void* GetInstance(DesignerTextFunction onDesignerText) {
   auto called = std::chrono::steady_clock::now();
-  Record(standins::RecordLine("GetInstance").Callback());
+  Record([&] { return standins::RecordLine("GetInstance").Callback(); });
   tollgatelink::SetDesignerTextFunction(onDesignerText);
   if (auto script = tollgatelink::CurrentScript()) {
     tollgatelink::SendScriptedTexts(*script, called);
@@ -44,14 +47,14 @@ void* GetInstance(DesignerTextFunction onDesignerText) {
 }
 
 void CreateThreadBroker(std::wstring brokerName, std::wstring windowName) {
-  Record(standins::RecordLine("CreateThreadBroker").Text(brokerName).Text(windowName));
+  Record([&] { return standins::RecordLine("CreateThreadBroker").Text(brokerName).Text(windowName); });
 }
 
 void SendMessageToSpindlecraft(const wchar_t* text, uint64_t token) {
   std::wstring elementPath = text ? text : L"";
-  Record(standins::RecordLine("SendMessageToSpindlecraft")
+  Record([&] { return standins::RecordLine("SendMessageToSpindlecraft")
              .Text(elementPath)
-             .Text(TokenText(token)));
+             .Text(TokenText(token)); });
   if (!tollgatelink::CurrentScript())
     tollgatelink::AcknowledgeElementPath(elementPath);
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "common/environment.h"
@@ -22,6 +23,11 @@ void ReportUnwritableOnce(const std::string& path) {
 }
 
 }  // namespace
+
+bool RecordingOn(const char* variable) {
+  const char* path = std::getenv(variable);
+  return path != nullptr && *path != '\0';
+}
 
 void AppendRecordLine(const char* variable, const RecordLine& line) {
   std::string path = EnvironmentValue(variable);

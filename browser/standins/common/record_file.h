@@ -8,6 +8,10 @@
 
 namespace standins {
 
+// Whether calls are recorded: the environment variable `variable` names a
+// file.
+bool RecordingOn(const char* variable);
+
 // Appends `line` to the file named by the environment variable `variable`;
 // does nothing when the variable is unset or empty. Each line is written
 // whole with one write, so lines from different threads never mix.

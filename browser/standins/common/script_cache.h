@@ -4,6 +4,7 @@
 // line on standard error and the library behaves as without a script.
 #pragma once
 
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
@@ -33,11 +34,13 @@ class ScriptCache {
   // The current script, or null when there is none. The script's own state
   // starts afresh whenever another file is named.
   Script* Current() {
-    std::string path = EnvironmentValue(variable_);
-    if (path != path_) {
+    // Compared before anything is copied: this runs on every call.
+    const char* named = std::getenv(variable_);
+    const char* path = named != nullptr ? named : "";
+    if (path_ != path) {
       path_ = path;
       script_.reset();
-      if (!path.empty())
+      if (!path_.empty())
         Load();
     }
     return script_ ? &*script_ : nullptr;

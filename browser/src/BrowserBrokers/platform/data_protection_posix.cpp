@@ -8,7 +8,7 @@
 //   0       4     magic "CVPB"
 //   4       1     format version, 1
 //   5       1     flags: bit 0 set when one zero byte of padding ends the blob
-//   6       24    random nonce
+//   6       24    nonce, never repeated under one key (protection_nonce_posix.h)
 //   30      n+16  the n plain bytes sealed with XChaCha20-Poly1305 under the
 //                 user's key, the entropy bound as associated data
 //   [46+n   1     padding]
@@ -21,6 +21,7 @@
 
 #include "platform/last_error.h"
 #include "platform/protection_key_cache_posix.h"
+#include "platform/protection_nonce_posix.h"
 
 namespace platform {
 namespace {
@@ -29,6 +30,7 @@ constexpr uint8_t kMagic[4] = {'C', 'V', 'P', 'B'};
 constexpr uint8_t kFormatVersion = 1;
 constexpr uint8_t kFlagPadded = 0x01;
 constexpr size_t kNonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
+static_assert(kNonceBytes == kProtectionNonceBytes);
 constexpr size_t kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 constexpr size_t kHeaderBytes = sizeof(kMagic) + 2 + kNonceBytes;
 static_assert(kProtectionKeyBytes == crypto_aead_xchacha20poly1305_ietf_KEYBYTES);
@@ -101,7 +103,7 @@ bool ProtectBytes(const uint8_t* plain, uint32_t plainSize, const uint8_t* entro
   blob[4] = kFormatVersion;
   blob[5] = padding ? kFlagPadded : 0;
   uint8_t* nonce = blob + 6;
-  randombytes_buf(nonce, kNonceBytes);
+  FillProtectionNonce(nonce);
   crypto_aead_xchacha20poly1305_ietf_encrypt(blob + kHeaderBytes, nullptr, OrEmpty(plain),
                                              plainSize, OrEmpty(entropy), entropySize,
                                              nullptr, nonce, key.bytes);

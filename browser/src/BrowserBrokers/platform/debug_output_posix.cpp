@@ -147,12 +147,25 @@ Sent SendToMonitor(const char* data, size_t size) {
   return sent;
 }
 
+// Looks for a monitor when a look is due; true while one is connected.
+bool MonitorConnected(Clock::time_point now) {
+  if (now >= monitor.nextLook) LookForMonitor(now);
+  return monitor.fd >= 0;
+}
+
+// Whether a line would be sent now, so that a wide line is only converted
+// when somebody listens.
+bool MonitorListens() {
+  ErrnoKeeper keepErrno;
+  std::lock_guard<std::mutex> hold(monitorMutex);
+  return MonitorConnected(Clock::now());
+}
+
 void SendLine(const char* data, size_t size) {
   ErrnoKeeper keepErrno;
   std::lock_guard<std::mutex> hold(monitorMutex);
   Clock::time_point now = Clock::now();
-  if (now >= monitor.nextLook) LookForMonitor(now);
-  if (monitor.fd < 0) return;
+  if (!MonitorConnected(now)) return;
   size = CutLength(data, size);
   if (SendToMonitor(data, size) != Sent::kMonitorGone) return;
   // The monitor ended, perhaps to start again at once: follow the path
@@ -165,6 +178,7 @@ void SendLine(const char* data, size_t size) {
 }  // namespace
 
 void OutputDebugLineW(const std::wstring& line) {
+  if (!MonitorListens()) return;
   // The Windows call sees the text up to its first NUL. Every unit gives at
   // least one byte, so units beyond the byte limit can't reach the socket.
   const std::string utf8 = TerminatedTextAsUtf8(line, kMaxLineBytes + 1);

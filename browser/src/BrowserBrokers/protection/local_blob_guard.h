@@ -24,6 +24,11 @@ class LocalBlobGuard {
   std::size_t size() const { return blob_.size; }
 
   void Release();
+  // Releases the blob held so far and takes `blob` instead.
+  void Reset(platform::ServiceBlob blob) {
+    Release();
+    blob_ = blob;
+  }
 
  private:
   platform::ServiceBlob blob_;

@@ -51,56 +51,66 @@ std::wstring ReportFailure(const wchar_t* operation, uint32_t errorCode,
   return text;
 }
 
+// The entropy as the service takes it, UTF-16LE: the same for every call.
+struct EntropyBytes {
+  static constexpr std::size_t kUnits = sizeof(kEntropyText) / sizeof(wchar_t) - 1;
+  uint8_t bytes[2 * kUnits];
+
+  constexpr EntropyBytes() : bytes() {
+    for (std::size_t i = 0; i < kUnits; ++i) {
+      bytes[2 * i] = static_cast<uint8_t>(kEntropyText[i] & 0xFF);
+      bytes[2 * i + 1] = static_cast<uint8_t>((kEntropyText[i] >> 8) & 0xFF);
+    }
+  }
+};
+constexpr EntropyBytes kEntropy;
+
 // Runs one service call over the UTF-16LE bytes of `text` with the entropy.
 // Returns false when the text is too long for the service (which is then
-// not called) or the service fails; otherwise `output` holds a copy of the
-// bytes the service returned. On failure `errorCode` is the thread's
-// last-error code read right after the call, or 87 (invalid parameter) for a
-// text the service can't take.
+// not called) or the service fails; otherwise `output` owns the blob the
+// service returned. On failure `errorCode` is the thread's last-error code
+// read right after the call, or 87 (invalid parameter) for a text the
+// service can't take.
 bool CallService(ServiceCall call, const std::wstring& text,
-                 SecureBytes& output, uint32_t& errorCode) {
+                 LocalBlobGuard& output, uint32_t& errorCode) {
   if (text.size() > kMaxServiceUnits) {
     errorCode = platform::kErrorInvalidParameter;
     return false;
   }
   SecureBytes input;
   AppendUtf16Le(text.data(), text.size(), input);
-  SecureBytes entropy;
-  AppendUtf16Le(kEntropyText, sizeof(kEntropyText) / sizeof(wchar_t) - 1,
-                entropy);
   // The Windows service refuses a null address even with no bytes, which
   // is what an empty buffer holds; an empty text must still wrap.
   static const uint8_t kNoBytes = 0;
   const uint8_t* inputBytes = input.empty() ? &kNoBytes : input.data();
   platform::ServiceBlob blob;
-  if (!call(inputBytes, static_cast<uint32_t>(input.size()), entropy.data(),
-            static_cast<uint32_t>(entropy.size()), &blob)) {
+  if (!call(inputBytes, static_cast<uint32_t>(input.size()), kEntropy.bytes,
+            static_cast<uint32_t>(sizeof(kEntropy.bytes)), &blob)) {
     errorCode = platform::LastErrorCode();
     return false;
   }
-  LocalBlobGuard guard(blob);
-  output.Append(guard.data(), guard.size());
+  output.Reset(blob);
   return true;
 }
 
 }  // namespace
 
 std::wstring ProtectData(const std::wstring& text) {
-  SecureBytes sealed;
+  LocalBlobGuard sealed;
   uint32_t errorCode = 0;
   // A service that claims success without a blob has produced nothing to
   // carry, and a blob of odd length can't be carried whole in text (its last
   // byte would be lost and it would never open): both count as failures, so
   // the text travels plain instead.
   if (!CallService(&platform::ProtectBytes, text, sealed, errorCode) ||
-      sealed.empty() || sealed.size() % 2 != 0) {
+      sealed.size() == 0 || sealed.size() % 2 != 0) {
     return ReportFailure(L"ProtectData", errorCode, text);
   }
   return PackIntoText(sealed.data(), sealed.size());
 }
 
 std::wstring UnProtectData(const std::wstring& text) {
-  SecureBytes plain;
+  LocalBlobGuard plain;
   uint32_t errorCode = 0;
   // An opened blob may rightly hold nothing: the protected form of an
   // empty text. Only a refusal by the service falls back to the input.
