@@ -4,7 +4,8 @@
 //
 // Whatever the reader leaves in the value, truncated or not, must nest no
 // deeper than the limit and must survive writing and reading back
-// unchanged.
+// unchanged. The same bytes read as UTF-8 must give exactly what reading
+// their conversion to UTF-16 gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "messages/json_reader.h"
 #include "messages/json_value.h"
 #include "messages/json_writer.h"
+#include "platform/text_codec.h"
 
 namespace {
 
@@ -46,6 +48,19 @@ int MaxNestingDepth(const wmValue& root) {
   return deepest;
 }
 
+void RequireUtf8ReadsAsConverted(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  std::wstring converted;
+  platform::AppendUtf8AsUtf16(bytes.data(), bytes.size(), converted);
+  wmValue fromBytes;
+  wmValue fromConverted;
+  const bool bytesRead = browser_extensions::read(bytes, fromBytes);
+  if (bytesRead != browser_extensions::read(converted, fromConverted) ||
+      fromBytes != fromConverted) {
+    std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,5 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       readBack != value) {
     std::abort();
   }
+  RequireUtf8ReadsAsConverted(data, size);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "handling/message_handler.h"
 
 #include <cstring>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -55,9 +56,9 @@ void CMessageHandler::WatchLogLevel() {
 bool CMessageHandler::ProcessMessage(const char* text, std::wstring& type) {
   const std::size_t size = std::strlen(text);
   CTabMessage envelope;
-  // The wide text goes as soon as it has been read; the rare report of an
-  // untyped message converts the bytes again.
-  envelope.FromJsonString(Utf8ToWide(text, size));
+  // Read straight from the UTF-8 bytes; the rare report of an untyped
+  // message converts them.
+  envelope.FromJsonUtf8(std::string_view(text, size));
   return RouteEnvelope(envelope, type,
                        [text, size] { return Utf8ToWide(text, size); });
 }

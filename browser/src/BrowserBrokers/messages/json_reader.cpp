@@ -1,6 +1,8 @@
 #include "messages/json_reader.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -9,17 +11,51 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 namespace browser_extensions {
 
 namespace {
 
+// The code of one unit of the text: a UTF-16 unit, or a UTF-8 byte.
+std::uint32_t CodeOf(wchar_t unit) { return static_cast<std::uint32_t>(unit); }
+std::uint32_t CodeOf(char byte) { return static_cast<unsigned char>(byte); }
+
+// Appends a run of string content that holds no quote, backslash or
+// control character.
+void AppendContent(const wchar_t* begin, const wchar_t* end, std::wstring& text) {
+  text.append(begin, end);
+}
+
+// UTF-8 content: ASCII is widened as it is; each run of other bytes is
+// converted on its own, which gives what converting the whole text would,
+// since an ASCII byte never belongs to a sequence, valid or not.
+void AppendContent(const char* begin, const char* end, std::wstring& text) {
+  while (begin != end) {
+    const char* ascii = begin;
+    while (begin != end && CodeOf(*begin) < 0x80) ++begin;
+    if (begin != ascii) {
+      const std::size_t before = text.size();
+      text.resize(before + static_cast<std::size_t>(begin - ascii));
+      std::copy(ascii, begin, text.begin() + static_cast<std::ptrdiff_t>(before));
+    }
+    const char* other = begin;
+    while (begin != end && CodeOf(*begin) >= 0x80) ++begin;
+    if (begin != other)
+      platform::AppendUtf8AsUtf16(other, static_cast<std::size_t>(begin - other), text);
+  }
+}
+
 // Reads with an explicit stack of open containers instead of recursion, so
 // the nesting depth costs heap, not call stack. Pointers on the stack stay
 // valid: map nodes never move, and only the innermost container grows.
+//
+// The text is UTF-16 units (wchar_t) or UTF-8 bytes (char). Outside strings
+// JSON is ASCII, so both are read alike; only string content differs.
+template <typename Unit>
 class Reader {
  public:
-  explicit Reader(const std::wstring& text)
-      : next_(text.data()), end_(text.data() + text.size()) {}
+  Reader(const Unit* begin, const Unit* end) : next_(begin), end_(end) {}
 
   bool ReadDocument(wmValue& root);
 
@@ -31,9 +67,9 @@ class Reader {
   };
 
   bool AtEnd() const { return next_ == end_; }
-  bool At(wchar_t unit) const { return !AtEnd() && *next_ == unit; }
+  bool At(char ascii) const { return !AtEnd() && CodeOf(*next_) == static_cast<std::uint32_t>(ascii); }
   void SkipWhitespace();
-  bool Expect(wchar_t unit);
+  bool Expect(char ascii);
 
   // Reads the next element of the innermost container, or its closer.
   bool ReadInContainer();
@@ -43,17 +79,18 @@ class Reader {
   bool ReadValue(Store store);
   std::optional<wmValue> ReadScalar();
   std::optional<std::wstring> ReadString();
-  std::size_t RawStringLength() const;
+  std::size_t RawStringLength(const Unit* from) const;
   std::optional<wmValue> ReadNumber();
-  bool ReadWord(const wchar_t* word);
+  bool ReadWord(const char* word);
   bool ReadEscape(std::wstring& text);
 
-  const wchar_t* next_;
-  const wchar_t* const end_;
+  const Unit* next_;
+  const Unit* const end_;
   std::vector<OpenContainer> open_;
 };
 
-bool Reader::ReadDocument(wmValue& root) {
+template <typename Unit>
+bool Reader<Unit>::ReadDocument(wmValue& root) {
   SkipWhitespace();
   if (!ReadValue([&root](wmValue value) -> wmValue& {
         root = std::move(value);
@@ -67,28 +104,30 @@ bool Reader::ReadDocument(wmValue& root) {
   return true;
 }
 
-void Reader::SkipWhitespace() {
-  while (!AtEnd() && (*next_ == L' ' || *next_ == L'\t' || *next_ == L'\r' ||
-                      *next_ == L'\n')) {
+template <typename Unit>
+void Reader<Unit>::SkipWhitespace() {
+  while (!AtEnd() && (At(' ') || At('\t') || At('\r') || At('\n'))) {
     ++next_;
   }
 }
 
-bool Reader::Expect(wchar_t unit) {
-  if (!At(unit)) return false;
+template <typename Unit>
+bool Reader<Unit>::Expect(char ascii) {
+  if (!At(ascii)) return false;
   ++next_;
   return true;
 }
 
-bool Reader::ReadInContainer() {
+template <typename Unit>
+bool Reader<Unit>::ReadInContainer() {
   OpenContainer& container = open_.back();
   SkipWhitespace();
-  if (Expect(container.isObject ? L'}' : L']')) {
+  if (Expect(container.isObject ? '}' : ']')) {
     open_.pop_back();
     return true;
   }
   if (container.hasElements) {
-    if (!Expect(L',')) return false;
+    if (!Expect(',')) return false;
     SkipWhitespace();
   }
   container.hasElements = true;
@@ -104,7 +143,7 @@ bool Reader::ReadInContainer() {
   std::optional<std::wstring> name = ReadString();
   if (!name) return false;
   SkipWhitespace();
-  if (!Expect(L':')) return false;
+  if (!Expect(':')) return false;
   SkipWhitespace();
   wmObject& object = container.value->get_obj();
   return ReadValue([&object, &name](wmValue value) -> wmValue& {
@@ -114,10 +153,11 @@ bool Reader::ReadInContainer() {
   });
 }
 
+template <typename Unit>
 template <typename Store>
-bool Reader::ReadValue(Store store) {
-  const bool opensObject = At(L'{');
-  if (opensObject || At(L'[')) {
+bool Reader<Unit>::ReadValue(Store store) {
+  const bool opensObject = At('{');
+  if (opensObject || At('[')) {
     if (open_.size() >= static_cast<std::size_t>(kMaxNestingDepth)) {
       return false;
     }
@@ -133,86 +173,100 @@ bool Reader::ReadValue(Store store) {
   return true;
 }
 
-std::optional<wmValue> Reader::ReadScalar() {
-  if (At(L'"')) {
+template <typename Unit>
+std::optional<wmValue> Reader<Unit>::ReadScalar() {
+  if (At('"')) {
     std::optional<std::wstring> text = ReadString();
     if (!text) return std::nullopt;
     return wmValue(std::move(*text));
   }
-  if (At(L't')) {
-    if (ReadWord(L"true")) return wmValue(true);
+  if (At('t')) {
+    if (ReadWord("true")) return wmValue(true);
     return std::nullopt;
   }
-  if (At(L'f')) {
-    if (ReadWord(L"false")) return wmValue(false);
+  if (At('f')) {
+    if (ReadWord("false")) return wmValue(false);
     return std::nullopt;
   }
-  if (At(L'n')) {
-    if (ReadWord(L"null")) return wmValue();
+  if (At('n')) {
+    if (ReadWord("null")) return wmValue();
     return std::nullopt;
   }
   return ReadNumber();
 }
 
-bool Reader::ReadWord(const wchar_t* word) {
-  for (; *word != L'\0'; ++word) {
+template <typename Unit>
+bool Reader<Unit>::ReadWord(const char* word) {
+  for (; *word != '\0'; ++word) {
     if (!Expect(*word)) return false;
   }
   return true;
 }
 
-// The units from here to the closing quote (or the end): an upper bound
+// The units from `from` to the closing quote (or the end): an upper bound
 // for the decoded text, so a long string is allocated once, at its size.
-std::size_t Reader::RawStringLength() const {
-  const wchar_t* scan = next_;
-  while (scan != end_ && *scan != L'"') {
-    if (*scan == L'\\' && scan + 1 != end_) ++scan;
+template <typename Unit>
+std::size_t Reader<Unit>::RawStringLength(const Unit* from) const {
+  const Unit* scan = from;
+  while (scan != end_ && CodeOf(*scan) != '"') {
+    if (CodeOf(*scan) == '\\' && scan + 1 != end_) ++scan;
     ++scan;
   }
-  return static_cast<std::size_t>(scan - next_);
+  return static_cast<std::size_t>(scan - from);
 }
 
-std::optional<std::wstring> Reader::ReadString() {
-  if (!Expect(L'"')) return std::nullopt;
+template <typename Unit>
+std::optional<std::wstring> Reader<Unit>::ReadString() {
+  if (!Expect('"')) return std::nullopt;
   std::wstring text;
-  text.reserve(RawStringLength());
+  const Unit* const start = next_;
   while (!AtEnd()) {
-    const wchar_t unit = *next_++;
-    if (unit == L'"') return text;
-    if (static_cast<std::uint32_t>(unit) < 0x20) return std::nullopt;
-    if (unit != L'\\') {
-      text.push_back(unit);
-    } else if (!ReadEscape(text)) {
-      return std::nullopt;
+    const Unit* content = next_;
+    while (!AtEnd() && CodeOf(*next_) != '"' && CodeOf(*next_) != '\\' &&
+           CodeOf(*next_) >= 0x20) {
+      ++next_;
     }
+    // One allocation: for the whole string when no escape comes before its
+    // end, else for an upper bound.
+    if (content == start) {
+      const bool whole = !AtEnd() && CodeOf(*next_) == '"';
+      text.reserve(whole ? static_cast<std::size_t>(next_ - start) : RawStringLength(start));
+    }
+    AppendContent(content, next_, text);
+    if (AtEnd()) break;
+    const std::uint32_t code = CodeOf(*next_++);
+    if (code == '"') return text;
+    // A control character can't stand in a string.
+    if (code != '\\' || !ReadEscape(text)) return std::nullopt;
   }
   return std::nullopt;
 }
 
-int HexDigitValue(wchar_t unit) {
-  if (unit >= L'0' && unit <= L'9') return unit - L'0';
-  if (unit >= L'a' && unit <= L'f') return unit - L'a' + 10;
-  if (unit >= L'A' && unit <= L'F') return unit - L'A' + 10;
+int HexDigitValue(std::uint32_t code) {
+  if (code >= '0' && code <= '9') return static_cast<int>(code - '0');
+  if (code >= 'a' && code <= 'f') return static_cast<int>(code - 'a') + 10;
+  if (code >= 'A' && code <= 'F') return static_cast<int>(code - 'A') + 10;
   return -1;
 }
 
-bool Reader::ReadEscape(std::wstring& text) {
+template <typename Unit>
+bool Reader<Unit>::ReadEscape(std::wstring& text) {
   if (AtEnd()) return false;
-  switch (*next_++) {
-    case L'"': text.push_back(L'"'); return true;
-    case L'\\': text.push_back(L'\\'); return true;
-    case L'/': text.push_back(L'/'); return true;
-    case L'b': text.push_back(L'\b'); return true;
-    case L'f': text.push_back(L'\f'); return true;
-    case L'n': text.push_back(L'\n'); return true;
-    case L'r': text.push_back(L'\r'); return true;
-    case L't': text.push_back(L'\t'); return true;
-    case L'u': break;
+  switch (CodeOf(*next_++)) {
+    case '"': text.push_back(L'"'); return true;
+    case '\\': text.push_back(L'\\'); return true;
+    case '/': text.push_back(L'/'); return true;
+    case 'b': text.push_back(L'\b'); return true;
+    case 'f': text.push_back(L'\f'); return true;
+    case 'n': text.push_back(L'\n'); return true;
+    case 'r': text.push_back(L'\r'); return true;
+    case 't': text.push_back(L'\t'); return true;
+    case 'u': break;
     default: return false;
   }
   std::uint32_t unit = 0;
   for (int i = 0; i < 4; ++i) {
-    const int digit = AtEnd() ? -1 : HexDigitValue(*next_);
+    const int digit = AtEnd() ? -1 : HexDigitValue(CodeOf(*next_));
     if (digit < 0) return false;
     ++next_;
     unit = unit * 16 + static_cast<std::uint32_t>(digit);
@@ -221,36 +275,37 @@ bool Reader::ReadEscape(std::wstring& text) {
   return true;
 }
 
-bool IsDigit(wchar_t unit) { return unit >= L'0' && unit <= L'9'; }
+bool IsDigit(std::uint32_t code) { return code >= '0' && code <= '9'; }
 
-std::optional<wmValue> Reader::ReadNumber() {
+template <typename Unit>
+std::optional<wmValue> Reader<Unit>::ReadNumber() {
   // The literal is ASCII, so it is copied unit by unit to narrow text for
   // the C library's conversions.
   std::string literal;
   bool isReal = false;
   auto takeDigits = [this, &literal] {
     const std::size_t before = literal.size();
-    while (!AtEnd() && IsDigit(*next_)) {
+    while (!AtEnd() && IsDigit(CodeOf(*next_))) {
       literal.push_back(static_cast<char>(*next_++));
     }
     return literal.size() > before;
   };
 
-  if (At(L'-')) literal.push_back(static_cast<char>(*next_++));
-  if (At(L'0')) {
+  if (At('-')) literal.push_back(static_cast<char>(*next_++));
+  if (At('0')) {
     literal.push_back(static_cast<char>(*next_++));
   } else if (!takeDigits()) {
     return std::nullopt;
   }
-  if (At(L'.')) {
+  if (At('.')) {
     isReal = true;
     literal.push_back(static_cast<char>(*next_++));
     if (!takeDigits()) return std::nullopt;
   }
-  if (At(L'e') || At(L'E')) {
+  if (At('e') || At('E')) {
     isReal = true;
     literal.push_back(static_cast<char>(*next_++));
-    if (At(L'+') || At(L'-')) literal.push_back(static_cast<char>(*next_++));
+    if (At('+') || At('-')) literal.push_back(static_cast<char>(*next_++));
     if (!takeDigits()) return std::nullopt;
   }
 
@@ -275,7 +330,12 @@ std::optional<wmValue> Reader::ReadNumber() {
 
 bool read(const std::wstring& text, wmValue& value) {
   value = wmValue();
-  return Reader(text).ReadDocument(value);
+  return Reader<wchar_t>(text.data(), text.data() + text.size()).ReadDocument(value);
+}
+
+bool read(std::string_view utf8Text, wmValue& value) {
+  value = wmValue();
+  return Reader<char>(utf8Text.data(), utf8Text.data() + utf8Text.size()).ReadDocument(value);
 }
 
 }  // namespace browser_extensions

@@ -1,7 +1,8 @@
-// Reads JSON text, held as UTF-16 code units, into a wmValue.
+// Reads JSON text, held as UTF-16 code units or as UTF-8, into a wmValue.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "messages/json_value.h"
 
@@ -34,5 +35,10 @@ constexpr int kMaxNestingDepth = 512;
 //    two escapes, and a lone surrogate escape is kept as it is;
 //  - a raw control character (below U+0020) inside a string is a fault.
 bool read(const std::wstring& text, wmValue& value);
+
+// The same for UTF-8 text, read as if it had been converted to UTF-16
+// first (every invalid sequence in a string becomes U+FFFD), without the
+// converted copy.
+bool read(std::string_view utf8Text, wmValue& value);
 
 }  // namespace browser_extensions

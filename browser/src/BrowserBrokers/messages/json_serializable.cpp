@@ -20,9 +20,8 @@ namespace {
 
 // Reads `text` and fills `target` from the object it holds, inside the one
 // guard that lets nothing out. `release` runs between the two steps.
-template <typename Release>
-void FillFromText(IJsonSerializable& target, const std::wstring& text,
-                  Release release) {
+template <typename Text, typename Release>
+void FillFromText(IJsonSerializable& target, const Text& text, Release release) {
   try {
     wmValue value;
     // The result is not needed: a truncated object still holds the
@@ -47,4 +46,8 @@ void IJsonSerializable::FromJsonString(const std::wstring& text) {
 void IJsonSerializable::FromJsonString(std::wstring&& text) {
   FillFromText(*this, text,
                [&text] { std::wstring().swap(text); });
+}
+
+void IJsonSerializable::FromJsonUtf8(std::string_view text) {
+  FillFromText(*this, text, [] {});
 }

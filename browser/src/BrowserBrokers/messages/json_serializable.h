@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "messages/json_value.h"
 
@@ -24,6 +25,9 @@ class IJsonSerializable {
   // as soon as it has been read, before FromJson runs, so a large message
   // is not held as text and as values at once while the fields are filled.
   void FromJsonString(std::wstring&& text);
+  // The same for UTF-8 text, read without a UTF-16 copy of it; strings come
+  // out as FromJsonString would give them for the converted text.
+  void FromJsonUtf8(std::string_view text);
 
  protected:
   // Objects are owned and destroyed as their concrete class, never through

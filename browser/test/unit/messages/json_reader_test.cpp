@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 #include <string>
+#include <string_view>
 
 #include "json_test_support.h"
 #include "messages/json_writer.h"
@@ -80,6 +81,21 @@ TEST(JsonReaderTest, EachUnicodeEscapeGivesOneCodeUnitEvenUnpaired) {
   EXPECT_EQ(ReadText(L"\"a\\uD800b\\uDFFF\"").get_str(), L"a\xD800" L"b\xDFFF");
   EXPECT_EQ(ReadText(L"\"\\u0000\"").get_str(), std::wstring(1, L'\0'));
   EXPECT_EQ(ReadText(L"\"\xDC00\x00E9\"").get_str(), L"\xDC00\x00E9");
+}
+
+// UTF-8 text reads as its UTF-16 conversion would: sequences in strings
+// become their units (a pair above U+FFFF), each ill-formed one U+FFFD,
+// and anything but ASCII outside strings is a fault.
+TEST(JsonReaderTest, Utf8TextReadsAsItsConversion) {
+  wmValue value;
+  ASSERT_TRUE(read(std::string_view("{\"k\\u00e9\":[\"a\xC3\xA9\xF0\x9F\x98\x80\",\"\xC3\\n\xE2\x82\"]}"),
+                   value));
+  EXPECT_EQ(write(value),
+            L"{\"k\\u00E9\":[\"a\\u00E9\\uD83D\\uDE00\",\"\\uFFFD\\n\\uFFFD\"]}");
+  EXPECT_FALSE(read(std::string_view("[1,\xC3\xA9]"), value));
+  EXPECT_FALSE(read(std::string_view("[\"a\x01\"]"), value));
+  EXPECT_FALSE(read(std::string_view("[\"a\0\"]", 5), value));
+  EXPECT_EQ(write(value), L"[]");
 }
 
 TEST(JsonReaderTest, AcceptsNestingUpToTheDepthLimitOnly) {
