@@ -7,7 +7,18 @@ char* EscapeJsonBytes(const char* source, std::size_t count, char* destination) 
   for (std::size_t i = 0; i < count; ++i) {
     // Read before writing: the two may share memory.
     const char c = source[i];
-    const JsonEscape escape = EscapeJsonUnit(static_cast<unsigned char>(c), kJsonEscapeMinimal);
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != '"' && byte != '\\') {
+      *out++ = c;
+      continue;
+    }
+    // Agent answers are JSON themselves, so quotation marks are common.
+    if (byte >= 0x20) {
+      *out++ = '\\';
+      *out++ = c;
+      continue;
+    }
+    const JsonEscape escape = EscapeJsonUnit(byte, kJsonEscapeMinimal);
     if (escape.length == 0) {
       *out++ = c;
       continue;

@@ -19,6 +19,8 @@ std::string EscapeForJsonString(const std::string& text);
 // 1 for a quotation mark, a backslash or one of \b \f \n \r \t, 5 for
 // another control character, 0 for anything else.
 inline std::size_t EscapeGrowth(unsigned long unit) {
+  // Nearly every unit goes as it is; only the rest asks the escaper.
+  if (unit >= 0x20 && unit <= 0xFFFF && unit != '"' && unit != '\\') return 0;
   const std::size_t length = EscapeJsonUnit(unit, kJsonEscapeMinimal).length;
   return length == 0 ? 0 : length - 1;
 }

@@ -22,6 +22,7 @@
 #include "platform/last_error.h"
 #include "platform/protection_key_cache_posix.h"
 #include "platform/protection_nonce_posix.h"
+#include "platform/protection_subkey_cache_posix.h"
 
 namespace platform {
 namespace {
@@ -34,6 +35,8 @@ static_assert(kNonceBytes == kProtectionNonceBytes);
 constexpr size_t kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 constexpr size_t kHeaderBytes = sizeof(kMagic) + 2 + kNonceBytes;
 static_assert(kProtectionKeyBytes == crypto_aead_xchacha20poly1305_ietf_KEYBYTES);
+static_assert(kSubkeyPrefixBytes == crypto_core_hchacha20_INPUTBYTES);
+constexpr size_t kInnerNonceBytes = crypto_aead_chacha20poly1305_ietf_NPUBBYTES;
 
 // Handed-out blobs carry their size in front so that FreeServiceBlob,
 // which only gets the address, can wipe them.
@@ -54,6 +57,16 @@ uint8_t* AllocateBlob(size_t size) {
 bool Fail(uint32_t code) {
   SetLastErrorCode(code);
   return false;
+}
+
+// XChaCha20-Poly1305 done as its definition says, so that the subkey can be
+// kept (protection_subkey_cache_posix.h): ChaCha20-Poly1305 under the
+// subkey of the nonce's first 16 bytes, with a nonce of four zero bytes and
+// the nonce's last 8.
+void InnerNonce(const uint8_t* nonce, uint8_t* inner) {
+  std::memset(inner, 0, kInnerNonceBytes - (kNonceBytes - kSubkeyPrefixBytes));
+  std::memcpy(inner + kInnerNonceBytes - (kNonceBytes - kSubkeyPrefixBytes),
+              nonce + kSubkeyPrefixBytes, kNonceBytes - kSubkeyPrefixBytes);
 }
 
 // libsodium wants an address even for no bytes.
@@ -104,9 +117,13 @@ bool ProtectBytes(const uint8_t* plain, uint32_t plainSize, const uint8_t* entro
   blob[5] = padding ? kFlagPadded : 0;
   uint8_t* nonce = blob + 6;
   FillProtectionNonce(nonce);
-  crypto_aead_xchacha20poly1305_ietf_encrypt(blob + kHeaderBytes, nullptr, OrEmpty(plain),
-                                             plainSize, OrEmpty(entropy), entropySize,
-                                             nullptr, nonce, key.bytes);
+  ProtectionKeyCopy subkey;
+  SealingSubkeys().Derive(key, nonce, &subkey);
+  uint8_t inner[kInnerNonceBytes];
+  InnerNonce(nonce, inner);
+  crypto_aead_chacha20poly1305_ietf_encrypt(blob + kHeaderBytes, nullptr, OrEmpty(plain),
+                                            plainSize, OrEmpty(entropy), entropySize, nullptr,
+                                            inner, subkey.bytes);
   if (padding) blob[total - 1] = 0;
   out->data = blob;
   out->size = static_cast<uint32_t>(total);
@@ -126,11 +143,16 @@ bool UnprotectBytes(const uint8_t* blob, uint32_t blobSize, const uint8_t* entro
   size_t plainSize = sealed - kTagBytes;
   uint8_t* plain = AllocateBlob(plainSize);
   if (plain == nullptr) return Fail(kErrorNotEnoughMemory);
+  const uint8_t* nonce = blob + 6;
+  uint8_t inner[kInnerNonceBytes];
+  InnerNonce(nonce, inner);
   auto open = [&] {
-    return crypto_aead_xchacha20poly1305_ietf_decrypt(plain, nullptr, nullptr,
-                                                      blob + kHeaderBytes, sealed,
-                                                      OrEmpty(entropy), entropySize, blob + 6,
-                                                      key.bytes) == 0;
+    ProtectionKeyCopy subkey;
+    OpeningSubkeys().Derive(key, nonce, &subkey);
+    return crypto_aead_chacha20poly1305_ietf_decrypt(plain, nullptr, nullptr,
+                                                     blob + kHeaderBytes, sealed,
+                                                     OrEmpty(entropy), entropySize, inner,
+                                                     subkey.bytes) == 0;
   };
   // A blob sealed by a process that made a new key after ours was read
   // opens with the key now in the file.
