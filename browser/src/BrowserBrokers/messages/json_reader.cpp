@@ -55,7 +55,9 @@ void AppendContent(const char* begin, const char* end, std::wstring& text) {
 template <typename Unit>
 class Reader {
  public:
-  Reader(const Unit* begin, const Unit* end) : next_(begin), end_(end) {}
+  Reader(const Unit* begin, const Unit* end) : next_(begin), end_(end) {
+    open_.reserve(kUsualDepth);
+  }
 
   bool ReadDocument(wmValue& root);
 
@@ -83,6 +85,10 @@ class Reader {
   std::optional<wmValue> ReadNumber();
   bool ReadWord(const char* word);
   bool ReadEscape(std::wstring& text);
+
+  // Messages nest a level or two: the stack of open containers is
+  // allocated once for them.
+  static constexpr std::size_t kUsualDepth = 8;
 
   const Unit* next_;
   const Unit* const end_;
@@ -218,19 +224,30 @@ std::size_t Reader<Unit>::RawStringLength(const Unit* from) const {
 template <typename Unit>
 std::optional<std::wstring> Reader<Unit>::ReadString() {
   if (!Expect('"')) return std::nullopt;
+  // Most strings hold no escape, and in UTF-8 nothing but ASCII: they are
+  // copied in one go. The scan keeps its place in a local, which the
+  // compiler can hold in a register while it reads bytes.
+  const Unit* scan = next_;
+  std::uint32_t allCodes = 0;
+  while (scan != end_) {
+    const std::uint32_t code = CodeOf(*scan);
+    if (code == '"' || code == '\\' || code < 0x20) break;
+    allCodes |= code;
+    ++scan;
+  }
+  if (scan != end_ && CodeOf(*scan) == '"' && (sizeof(Unit) > 1 || allCodes < 0x80)) {
+    std::wstring text(next_, scan);
+    next_ = scan + 1;
+    return text;
+  }
+
   std::wstring text;
-  const Unit* const start = next_;
+  text.reserve(RawStringLength(next_));
   while (!AtEnd()) {
     const Unit* content = next_;
     while (!AtEnd() && CodeOf(*next_) != '"' && CodeOf(*next_) != '\\' &&
            CodeOf(*next_) >= 0x20) {
       ++next_;
-    }
-    // One allocation: for the whole string when no escape comes before its
-    // end, else for an upper bound.
-    if (content == start) {
-      const bool whole = !AtEnd() && CodeOf(*next_) == '"';
-      text.reserve(whole ? static_cast<std::size_t>(next_ - start) : RawStringLength(start));
     }
     AppendContent(content, next_, text);
     if (AtEnd()) break;

@@ -18,9 +18,13 @@ std::uint32_t UnitValue(wchar_t unit) {
 
 bool CodeUnitLess::operator()(std::wstring_view left,
                               std::wstring_view right) const {
-  return std::lexicographical_compare(
-      left.begin(), left.end(), right.begin(), right.end(),
-      [](wchar_t a, wchar_t b) { return UnitValue(a) < UnitValue(b); });
+  // The first unit that differs decides; UnitValue is one-to-one, so equal
+  // units are equal values.
+  const std::size_t common = std::min(left.size(), right.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (left[i] != right[i]) return UnitValue(left[i]) < UnitValue(right[i]);
+  }
+  return left.size() < right.size();
 }
 
 wmValue::wmValue(wmObject object)

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 namespace browser_extensions {
 
 inline void SecureZero(void* data, std::size_t size) {
-  volatile unsigned char* bytes = static_cast<volatile unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = 0;
+  if (size == 0) return;
+  std::memset(data, 0, size);
   // Tells the compiler the zeroed memory may still be read, so the stores
   // stay even when the memory is freed right afterwards.
   __asm__ __volatile__("" : : "r"(data) : "memory");
