@@ -21,29 +21,29 @@ namespace {
 std::uint32_t CodeOf(wchar_t unit) { return static_cast<std::uint32_t>(unit); }
 std::uint32_t CodeOf(char byte) { return static_cast<unsigned char>(byte); }
 
-// Appends a run of string content that holds no quote, backslash or
-// control character.
-void AppendContent(const wchar_t* begin, const wchar_t* end, std::wstring& text) {
-  text.append(begin, end);
+// Copies a run of string content that holds no quote, backslash or control
+// character to `out`, which has room for it, and returns the end of what
+// was written.
+wchar_t* CopyContent(const wchar_t* begin, const wchar_t* end, wchar_t* out) {
+  return std::copy(begin, end, out);
 }
 
 // UTF-8 content: ASCII is widened as it is; each run of other bytes is
 // converted on its own, which gives what converting the whole text would,
-// since an ASCII byte never belongs to a sequence, valid or not.
-void AppendContent(const char* begin, const char* end, std::wstring& text) {
+// since an ASCII byte never belongs to a sequence, valid or not. A run
+// never gives more units than it has bytes.
+wchar_t* CopyContent(const char* begin, const char* end, wchar_t* out) {
   while (begin != end) {
-    const char* ascii = begin;
-    while (begin != end && CodeOf(*begin) < 0x80) ++begin;
-    if (begin != ascii) {
-      const std::size_t before = text.size();
-      text.resize(before + static_cast<std::size_t>(begin - ascii));
-      std::copy(ascii, begin, text.begin() + static_cast<std::ptrdiff_t>(before));
+    if (CodeOf(*begin) < 0x80) {
+      *out++ = static_cast<wchar_t>(*begin++);
+      continue;
     }
-    const char* other = begin;
+    const char* run = begin;
     while (begin != end && CodeOf(*begin) >= 0x80) ++begin;
-    if (begin != other)
-      platform::AppendUtf8AsUtf16(other, static_cast<std::size_t>(begin - other), text);
+    const int length = static_cast<int>(begin - run);
+    if (length > 0) out += platform::Utf8ToUtf16(run, length, out, length);
   }
+  return out;
 }
 
 // Reads with an explicit stack of open containers instead of recursion, so
@@ -84,7 +84,7 @@ class Reader {
   std::size_t RawStringLength(const Unit* from) const;
   std::optional<wmValue> ReadNumber();
   bool ReadWord(const char* word);
-  bool ReadEscape(std::wstring& text);
+  bool ReadEscape(wchar_t*& out);
 
   // Messages nest a level or two: the stack of open containers is
   // allocated once for them.
@@ -241,20 +241,32 @@ std::optional<std::wstring> Reader<Unit>::ReadString() {
     return text;
   }
 
-  std::wstring text;
-  text.reserve(RawStringLength(next_));
+  // Escapes, or UTF-8 beyond ASCII: decoded into room for the most units
+  // the rest can give, which is then cut to what was written.
+  std::wstring text(RawStringLength(next_), L'\0');
+  wchar_t* const first = &text[0];
+  wchar_t* out = first;
   while (!AtEnd()) {
     const Unit* content = next_;
-    while (!AtEnd() && CodeOf(*next_) != '"' && CodeOf(*next_) != '\\' &&
-           CodeOf(*next_) >= 0x20) {
-      ++next_;
+    const Unit* stop = content;
+    std::uint32_t runCodes = 0;
+    while (stop != end_) {
+      const std::uint32_t code = CodeOf(*stop);
+      if (code == '"' || code == '\\' || code < 0x20) break;
+      runCodes |= code;
+      ++stop;
     }
-    AppendContent(content, next_, text);
+    // A run of ASCII is only widened; the rest may need decoding.
+    out = runCodes < 0x80 ? std::copy(content, stop, out) : CopyContent(content, stop, out);
+    next_ = stop;
     if (AtEnd()) break;
     const std::uint32_t code = CodeOf(*next_++);
-    if (code == '"') return text;
+    if (code == '"') {
+      text.resize(static_cast<std::size_t>(out - first));
+      return text;
+    }
     // A control character can't stand in a string.
-    if (code != '\\' || !ReadEscape(text)) return std::nullopt;
+    if (code != '\\' || !ReadEscape(out)) return std::nullopt;
   }
   return std::nullopt;
 }
@@ -267,17 +279,17 @@ int HexDigitValue(std::uint32_t code) {
 }
 
 template <typename Unit>
-bool Reader<Unit>::ReadEscape(std::wstring& text) {
+bool Reader<Unit>::ReadEscape(wchar_t*& out) {
   if (AtEnd()) return false;
   switch (CodeOf(*next_++)) {
-    case '"': text.push_back(L'"'); return true;
-    case '\\': text.push_back(L'\\'); return true;
-    case '/': text.push_back(L'/'); return true;
-    case 'b': text.push_back(L'\b'); return true;
-    case 'f': text.push_back(L'\f'); return true;
-    case 'n': text.push_back(L'\n'); return true;
-    case 'r': text.push_back(L'\r'); return true;
-    case 't': text.push_back(L'\t'); return true;
+    case '"': *out++ = L'"'; return true;
+    case '\\': *out++ = L'\\'; return true;
+    case '/': *out++ = L'/'; return true;
+    case 'b': *out++ = L'\b'; return true;
+    case 'f': *out++ = L'\f'; return true;
+    case 'n': *out++ = L'\n'; return true;
+    case 'r': *out++ = L'\r'; return true;
+    case 't': *out++ = L'\t'; return true;
     case 'u': break;
     default: return false;
   }
@@ -288,7 +300,7 @@ bool Reader<Unit>::ReadEscape(std::wstring& text) {
     ++next_;
     unit = unit * 16 + static_cast<std::uint32_t>(digit);
   }
-  text.push_back(static_cast<wchar_t>(unit));
+  *out++ = static_cast<wchar_t>(unit);
   return true;
 }
 
