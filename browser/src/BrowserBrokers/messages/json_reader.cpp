@@ -46,6 +46,20 @@ wchar_t* CopyContent(const char* begin, const char* end, wchar_t* out) {
   return out;
 }
 
+// Where the run of string content from `from` ends: at the first quote,
+// backslash or control character, or at `end`. `allCodes` collects every
+// code of the run OR-ed together: below 0x80 means all ASCII. The scan
+// keeps its place in a local, which the compiler can hold in a register.
+template <typename Unit>
+const Unit* ContentEnd(const Unit* from, const Unit* end, std::uint32_t& allCodes) {
+  for (; from != end; ++from) {
+    const std::uint32_t code = CodeOf(*from);
+    if (code == '"' || code == '\\' || code < 0x20) break;
+    allCodes |= code;
+  }
+  return from;
+}
+
 // Reads with an explicit stack of open containers instead of recursion, so
 // the nesting depth costs heap, not call stack. Pointers on the stack stay
 // valid: map nodes never move, and only the innermost container grows.
@@ -225,16 +239,9 @@ template <typename Unit>
 std::optional<std::wstring> Reader<Unit>::ReadString() {
   if (!Expect('"')) return std::nullopt;
   // Most strings hold no escape, and in UTF-8 nothing but ASCII: they are
-  // copied in one go. The scan keeps its place in a local, which the
-  // compiler can hold in a register while it reads bytes.
-  const Unit* scan = next_;
+  // copied in one go.
   std::uint32_t allCodes = 0;
-  while (scan != end_) {
-    const std::uint32_t code = CodeOf(*scan);
-    if (code == '"' || code == '\\' || code < 0x20) break;
-    allCodes |= code;
-    ++scan;
-  }
+  const Unit* scan = ContentEnd(next_, end_, allCodes);
   if (scan != end_ && CodeOf(*scan) == '"' && (sizeof(Unit) > 1 || allCodes < 0x80)) {
     std::wstring text(next_, scan);
     next_ = scan + 1;
@@ -248,14 +255,8 @@ std::optional<std::wstring> Reader<Unit>::ReadString() {
   wchar_t* out = first;
   while (!AtEnd()) {
     const Unit* content = next_;
-    const Unit* stop = content;
     std::uint32_t runCodes = 0;
-    while (stop != end_) {
-      const std::uint32_t code = CodeOf(*stop);
-      if (code == '"' || code == '\\' || code < 0x20) break;
-      runCodes |= code;
-      ++stop;
-    }
+    const Unit* stop = ContentEnd(content, end_, runCodes);
     // A run of ASCII is only widened; the rest may need decoding.
     out = runCodes < 0x80 ? std::copy(content, stop, out) : CopyContent(content, stop, out);
     next_ = stop;
