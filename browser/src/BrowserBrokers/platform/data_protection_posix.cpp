@@ -37,6 +37,8 @@ constexpr size_t kHeaderBytes = sizeof(kMagic) + 2 + kNonceBytes;
 static_assert(kProtectionKeyBytes == crypto_aead_xchacha20poly1305_ietf_KEYBYTES);
 static_assert(kSubkeyPrefixBytes == crypto_core_hchacha20_INPUTBYTES);
 constexpr size_t kInnerNonceBytes = crypto_aead_chacha20poly1305_ietf_NPUBBYTES;
+// What follows the subkey's prefix in a nonce.
+constexpr size_t kNonceTailBytes = kNonceBytes - kSubkeyPrefixBytes;
 
 // Handed-out blobs carry their size in front so that FreeServiceBlob,
 // which only gets the address, can wipe them.
@@ -64,9 +66,9 @@ bool Fail(uint32_t code) {
 // subkey of the nonce's first 16 bytes, with a nonce of four zero bytes and
 // the nonce's last 8.
 void InnerNonce(const uint8_t* nonce, uint8_t* inner) {
-  std::memset(inner, 0, kInnerNonceBytes - (kNonceBytes - kSubkeyPrefixBytes));
-  std::memcpy(inner + kInnerNonceBytes - (kNonceBytes - kSubkeyPrefixBytes),
-              nonce + kSubkeyPrefixBytes, kNonceBytes - kSubkeyPrefixBytes);
+  constexpr size_t kZeroBytes = kInnerNonceBytes - kNonceTailBytes;
+  std::memset(inner, 0, kZeroBytes);
+  std::memcpy(inner + kZeroBytes, nonce + kSubkeyPrefixBytes, kNonceTailBytes);
 }
 
 // libsodium wants an address even for no bytes.
