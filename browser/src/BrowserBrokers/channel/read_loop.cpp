@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "designer/xpath_relay.h"
@@ -15,6 +17,7 @@ namespace browser_extensions {
 namespace {
 
 constexpr size_t kDiscardChunkBytes = 64 * 1024;
+constexpr size_t kFirstBodyChunkBytes = 64 * 1024;
 
 // The loop's reads: each one gets all it asks for unless the input ends.
 // After a hard read failure, reported once, it reads nothing more, so the
@@ -72,23 +75,42 @@ void ReportFrameOutOfMemory(uint32_t length) {
   }
 }
 
+// Reads a body of `length` bytes into `body`, which starts small and grows
+// with what arrives, so that memory follows the bytes that really came, not
+// the length a peer announced. A body that fits the first chunk (nearly
+// every message) is read with one call. Returns the bytes that arrived (fewer when the input
+// ended or failed), or nothing when memory ran out; the rest of the body is
+// then skipped, so the stream stays in step.
+std::optional<size_t> ReadBody(InboundReader& input, uint32_t length,
+                               std::unique_ptr<char[]>& body) {
+  size_t capacity = std::min<size_t>(length, kFirstBodyChunkBytes);
+  // One byte to spare for the terminator after what arrived.
+  body.reset(new (std::nothrow) char[capacity + 1]);
+  size_t arrived = 0;
+  while (body) {
+    arrived += input.Read(body.get() + arrived, capacity - arrived);
+    if (arrived < capacity || arrived == length) return arrived;
+    const size_t grown = std::min<size_t>(length, 2 * capacity);
+    std::unique_ptr<char[]> larger(new (std::nothrow) char[grown + 1]);
+    if (larger) std::memcpy(larger.get(), body.get(), arrived);
+    body = std::move(larger);
+    capacity = grown;
+  }
+  SkipBytes(input, static_cast<uint32_t>(length - arrived));
+  return std::nullopt;
+}
+
 // Reads one body and hands it on. Returns false when memory ran out on the
 // way (for the body, its conversions, parsing, routing or a handler); the
 // message is then dropped and the stream is still in step.
 bool HandleFrameBody(InboundReader& input, uint32_t length, CMessageHandler& handler,
                      std::wstring& type) {
-  // One byte to spare for the terminator after what arrived, so a body that
-  // comes in short ends there. Not filled in advance: a large body is
-  // written once, by the read, and pages it never reaches stay untouched.
-  std::unique_ptr<char[]> body(new (std::nothrow) char[static_cast<size_t>(length) + 1]);
-  if (!body) {
-    SkipBytes(input, length);
-    return false;
-  }
-  const size_t arrived = input.Read(body.get(), length);
+  std::unique_ptr<char[]> body;
+  const std::optional<size_t> arrived = ReadBody(input, length, body);
+  if (!arrived) return false;
   // What arrived is what gets handled, but never the part before a failed read.
   if (input.Failed()) return true;
-  body[arrived] = '\0';
+  body[*arrived] = '\0';
   try {
     handler.ProcessMessage(body.get(), type);
     if (type == L"XPath") RelayXPath(body.get());
