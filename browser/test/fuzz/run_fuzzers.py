@@ -115,13 +115,16 @@ def main():
         BIN, args.no_build = args.bin.resolve(), True
     if not args.no_build:
         build()
+    # Targets from another folder were built from whatever they were built
+    # from; only the folder can be named for them.
+    fuzzed = f"targets in {BIN}" if args.bin else f"commit {commit()}"
     results = []
     for target in args.targets or all_targets():
         result = run(target, args.seconds, args.runs, args.timeout)
         results.append(result)
         verdict = "ok" if result["ok"] else "FAILED " + " ".join(result["found"])
         line = (f"{datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC "
-                f"commit {commit()} {target}: {result['runs']} runs in "
+                f"{fuzzed} {target}: {result['runs']} runs in "
                 f"{result['seconds']:.0f} s, {verdict}")
         print(line, flush=True)
         if not result["ok"]:
