@@ -12,11 +12,9 @@ namespace {
 
 constexpr char kRecordVariable[] = "HARROWMERE_RECORD";
 
-// The line is only built when calls are recorded.
 template <typename BuildLine>
 void Record(BuildLine buildLine) {
-  if (standins::RecordingOn(kRecordVariable))
-    standins::AppendRecordLine(kRecordVariable, buildLine());
+  standins::RecordCall(kRecordVariable, buildLine);
   harrowmere::MakeNoiseIfAsked();
 }
 

@@ -16,11 +16,9 @@ namespace {
 
 constexpr char kRecordVariable[] = "TOLLGATELINK_RECORD";
 
-// The line is only built when calls are recorded.
 template <typename BuildLine>
 void Record(BuildLine buildLine) {
-  if (standins::RecordingOn(kRecordVariable))
-    standins::AppendRecordLine(kRecordVariable, buildLine());
+  standins::RecordCall(kRecordVariable, buildLine);
 }
 
 // "0x" and 16 lower-case hex digits.

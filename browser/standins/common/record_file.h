@@ -17,4 +17,11 @@ bool RecordingOn(const char* variable);
 // whole with one write, so lines from different threads never mix.
 void AppendRecordLine(const char* variable, const RecordLine& line);
 
+// Appends the line that `buildLine()` makes, which is only built when
+// calls are recorded.
+template <typename BuildLine>
+void RecordCall(const char* variable, BuildLine buildLine) {
+  if (RecordingOn(variable)) AppendRecordLine(variable, buildLine());
+}
+
 }  // namespace standins

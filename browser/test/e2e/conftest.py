@@ -5,6 +5,7 @@ Run under Wine: /usr/bin/python3 -m pytest browser/test/e2e --flavor windows --b
 """
 import itertools
 import re
+import subprocess
 import sys
 from pathlib import Path
 
@@ -13,6 +14,7 @@ import pytest
 REPO_ROOT = Path(__file__).resolve().parents[3]
 sys.path.insert(0, str(REPO_ROOT / "browser" / "tools"))
 
+from corvantilhub_harness.collector import Collector  # noqa: E402
 from corvantilhub_harness.host_process import HostProcess, StandinSettings  # noqa: E402
 from corvantilhub_harness.runners import make_runner  # noqa: E402
 
@@ -79,6 +81,24 @@ def start_host(runner, tmp_path):
 def host(start_host) -> HostProcess:
     """A host with quiet stand-ins."""
     return start_host()
+
+
+@pytest.fixture
+def run_host_once(runner, tmp_path):
+    """Call with subprocess.run's arguments for the host's standard streams
+    (and a preexec_fn) to run it to its end while the session's debug source
+    listens; returns the finished process and the debug texts."""
+    def run(**stream_arguments):
+        env = runner.environment(tmp_path)
+        debug = Collector("debug")
+        listener = runner.start_debug_source(env, debug.add)
+        try:
+            result = subprocess.run(runner.command(runner.bin_dir / runner.executable_name),
+                                    env=env, timeout=runner.timeout, **stream_arguments)
+        finally:
+            listener.stop()
+        return result, [line.text for line in debug.items()]
+    return run
 
 
 @pytest.fixture

@@ -3,11 +3,9 @@ can't take are dropped and counted, and the count reaches it once it reads
 again. Native only: under Wine the debug output is OutputDebugString, which
 behaves as the system makes it."""
 import re
-import socket
-import threading
 from pathlib import Path
 
-from corvantilhub_harness.debug_lines import SOCKET_NAME, DebugLine
+from corvantilhub_harness.debug_lines import DebugSocketListener
 from corvantilhub_harness.host_process import HostProcess, StandinSettings
 from corvantilhub_harness.wire import envelope
 
@@ -17,53 +15,9 @@ LOST = re.compile(r"Debug output: ([0-9]+) lines? lost while the monitor was not
 PAGE_LOADS = 1000
 
 
-class LazyMonitor:
-    """Binds the debug socket in place of the harness's listener and reads
-    nothing until told to."""
-
-    def __init__(self, runtime_dir: Path, sink):
-        self.path = Path(runtime_dir) / SOCKET_NAME
-        self._sink = sink
-        self._socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
-        self._socket.bind(str(self.path))
-        self._stopping = threading.Event()
-        self._thread = None
-
-    def read_queued(self) -> None:
-        """Takes what the queue holds now, so the host's next line finds room."""
-        self._socket.setblocking(False)
-        while True:
-            try:
-                datagram = self._socket.recv(1 << 17)
-            except BlockingIOError:
-                return
-            self._sink(DebugLine(datagram.decode("utf-8", "replace")))
-
-    def start_reading(self) -> None:
-        self._socket.settimeout(0.1)  # lets the reader notice stop()
-        self._thread = threading.Thread(target=self._receive, name="lazy-monitor", daemon=True)
-        self._thread.start()
-
-    def _receive(self) -> None:
-        while not self._stopping.is_set():
-            try:
-                datagram = self._socket.recv(1 << 17)
-            except socket.timeout:
-                continue
-            except OSError:
-                return
-            self._sink(DebugLine(datagram.decode("utf-8", "replace")))
-
-    def stop(self) -> None:
-        self._stopping.set()
-        if self._thread is not None:
-            self._thread.join()
-        self._socket.close()
-        self.path.unlink(missing_ok=True)
-
-
 class RunnerWithLazyMonitor:
-    """The session's runner, with a LazyMonitor as the debug source."""
+    """The session's runner, with a debug socket listener that reads nothing
+    until told to (and keeps the system's small queue) as the debug source."""
 
     def __init__(self, runner):
         self._runner = runner
@@ -73,7 +27,8 @@ class RunnerWithLazyMonitor:
         return getattr(self._runner, name)
 
     def start_debug_source(self, env: dict, sink):
-        self.monitor = LazyMonitor(Path(env["XDG_RUNTIME_DIR"]), sink)
+        self.monitor = DebugSocketListener(Path(env["XDG_RUNTIME_DIR"]), sink,
+                                           reading=False, receive_buffer=None)
         return self.monitor
 
 

@@ -1,11 +1,10 @@
 """How the host reads its input: lengths, bodies, the end of input, and
 which frames go on to the designer."""
 import os
-import subprocess
 
 import pytest
 
-from corvantilhub_harness.collector import Collector, appear_in_order
+from corvantilhub_harness.collector import appear_in_order
 from corvantilhub_harness.wire import LENGTH, MAX_INBOUND_BODY_BYTES, encode_message, envelope, frame
 
 
@@ -27,21 +26,13 @@ def test_empty_input_activates_and_exits_zero(host):
     assert host.frames.items() == []
 
 
-def test_host_without_standard_input_ends_at_once_with_minus_one(runner, tmp_path, native_only):
+def test_host_without_standard_input_ends_at_once_with_minus_one(run_host_once, native_only):
     native_only("a closed descriptor 0 still gives a Wine program a usable, empty standard input")
-    env = runner.environment(tmp_path)
-    debug = Collector("debug")
-    listener = runner.start_debug_source(env, debug.add)
-    try:
-        result = subprocess.run(runner.command(runner.bin_dir / runner.executable_name),
-                                env=env, preexec_fn=lambda: os.close(0), capture_output=True,
-                                timeout=runner.timeout)
-    finally:
-        listener.stop()
+    result, debug_texts = run_host_once(preexec_fn=lambda: os.close(0), capture_output=True)
     assert result.returncode == 255  # -1
     assert result.stderr.startswith(b"Cannot set binary mode: ")
     # Nothing was started: no watcher, no bridge thread, no read loop.
-    assert [line.text for line in debug.items()] == [
+    assert debug_texts == [
         "Standard streams could not be duplicated: 9", "Set binary mode failed"]  # EBADF
 
 

@@ -15,7 +15,7 @@ from pathlib import Path
 
 import pytest
 
-from corvantilhub_harness.collector import Collector, appear_in_order
+from corvantilhub_harness.collector import appear_in_order
 from corvantilhub_harness.host_process import StandinSettings
 from corvantilhub_harness.wire import encode_message, envelope, frame
 
@@ -179,22 +179,15 @@ def test_body_that_trickles_in_is_handled_once_whole(start_host, native_only):
     assert written_log_lines(host) == [text, "next"]
 
 
-def test_closed_standard_output_fails_start_up_after_saying_why(runner, tmp_path, native_only):
+def test_closed_standard_output_fails_start_up_after_saying_why(run_host_once, native_only):
     native_only("a closed descriptor 1 still gives a Wine program a usable standard output")
-    env = runner.environment(tmp_path)
-    debug = Collector("debug")
-    listener = runner.start_debug_source(env, debug.add)
-    try:
-        result = subprocess.run(runner.command(runner.bin_dir / runner.executable_name),
-                                env=env, stdin=subprocess.DEVNULL, preexec_fn=lambda: os.close(1),
-                                stderr=subprocess.PIPE, timeout=runner.timeout)
-    finally:
-        listener.stop()
+    result, debug_texts = run_host_once(stdin=subprocess.DEVNULL, preexec_fn=lambda: os.close(1),
+                                        stderr=subprocess.PIPE)
     assert result.returncode == 255  # -1
     assert result.stderr.startswith(b"Cannot set binary mode: ")
     # Without private copies the frames would stay on the process's own
     # streams, and a closed standard output can't carry them.
-    assert [line.text for line in debug.items()] == [
+    assert debug_texts == [
         f"Standard streams could not be duplicated: {EBADF}", "Set binary mode failed"]
 
 
@@ -234,23 +227,16 @@ def test_failed_redirection_is_reported_and_the_frames_go_on(start_host, native_
     assert [f.body for f in host.frames.items()] == [b'"answer"'] * 2
 
 
-def test_hard_read_failure_is_reported_and_ends_the_host(runner, tmp_path, native_only):
+def test_hard_read_failure_is_reported_and_ends_the_host(run_host_once, tmp_path, native_only):
     native_only("a Wine program can't be given a directory as its standard input")
-    env = runner.environment(tmp_path)
-    debug = Collector("debug")
-    listener = runner.start_debug_source(env, debug.add)
     directory = os.open(tmp_path, os.O_RDONLY | os.O_DIRECTORY)
     try:
         # Reading a directory fails with EISDIR, however often it is tried.
-        result = subprocess.run(runner.command(runner.bin_dir / runner.executable_name),
-                                env=env, stdin=directory, capture_output=True,
-                                timeout=runner.timeout)
+        result, texts = run_host_once(stdin=directory, capture_output=True)
     finally:
         os.close(directory)
-        listener.stop()
     assert result.returncode == 0
     assert result.stdout == b""
-    texts = [line.text for line in debug.items()]
     assert appear_in_order(texts, ["Corvantilhub Activated",
                                    f"Standard input read failed: {errno.EISDIR}", "Going to exit"])
     assert len([text for text in texts if text.startswith("Standard input read failed")]) == 1

@@ -80,18 +80,29 @@ class DebugMonitorRelay:
 
 
 class DebugSocketListener:
-    """Binds the debug socket in `runtime_dir` and feeds each datagram to `sink`."""
+    """Binds the debug socket in `runtime_dir` and feeds each datagram to `sink`.
 
-    def __init__(self, runtime_dir: Path, sink):
+    With `reading=False` it reads nothing until start_reading() or
+    read_queued(), like a monitor that has stopped reading; with
+    `receive_buffer=None` its queue keeps the system's default size."""
+
+    def __init__(self, runtime_dir: Path, sink, reading: bool = True,
+                 receive_buffer=RECEIVE_BUFFER_BYTES):
         self.path = Path(runtime_dir) / SOCKET_NAME
         self._sink = sink
         self._socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
-        self._socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, RECEIVE_BUFFER_BYTES)
+        if receive_buffer is not None:
+            self._socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, receive_buffer)
         self._socket.bind(str(self.path))
         os.chmod(self.path, 0o600)
+        self._stopping = threading.Event()
+        self._thread = None
+        if reading:
+            self.start_reading()
+
+    def start_reading(self) -> None:
         # A short timeout lets the receiver notice stop() without a wake-up pipe.
         self._socket.settimeout(0.1)
-        self._stopping = threading.Event()
         self._thread = threading.Thread(target=self._receive, name="debug-listener", daemon=True)
         self._thread.start()
 
@@ -105,17 +116,22 @@ class DebugSocketListener:
                 break
             self._sink(DebugLine(datagram.decode("utf-8", "replace")))
 
-    def stop(self) -> None:
-        """Stops after draining what is queued; the host has ended by now."""
+    def read_queued(self) -> None:
+        """Takes what the queue holds now, without waiting for more."""
         self._socket.settimeout(0)
         while True:
             try:
                 datagram = self._socket.recv(LARGEST_DATAGRAM_BYTES)
             except OSError:
-                break
+                return
             self._sink(DebugLine(datagram.decode("utf-8", "replace")))
+
+    def stop(self) -> None:
+        """Stops after draining what is queued; the host has ended by now."""
+        self.read_queued()
         self._stopping.set()
-        self._thread.join()
+        if self._thread is not None:
+            self._thread.join()
         self._socket.close()
         self.path.unlink(missing_ok=True)
 

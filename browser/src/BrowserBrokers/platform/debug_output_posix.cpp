@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 
 #include "platform/debug_output_posix.h"
 #include "platform/debug_socket_path.h"
@@ -147,26 +148,19 @@ Sent SendToMonitor(const char* data, size_t size) {
   return sent;
 }
 
-// Looks for a monitor when a look is due; true while one is connected.
-bool MonitorConnected(Clock::time_point now) {
-  if (now >= monitor.nextLook) LookForMonitor(now);
-  return monitor.fd >= 0;
-}
-
-// Whether a line would be sent now, so that a wide line is only converted
-// when somebody listens.
-bool MonitorListens() {
-  ErrnoKeeper keepErrno;
-  std::lock_guard<std::mutex> hold(monitorMutex);
-  return MonitorConnected(Clock::now());
-}
-
-void SendLine(const char* data, size_t size) {
+// Sends the line that `utf8Line()` gives (a std::string or string_view),
+// which is only made when a monitor listens: while none does, a wide line
+// costs no conversion.
+template <typename Utf8Line>
+void SendLine(Utf8Line utf8Line) {
   ErrnoKeeper keepErrno;
   std::lock_guard<std::mutex> hold(monitorMutex);
   Clock::time_point now = Clock::now();
-  if (!MonitorConnected(now)) return;
-  size = CutLength(data, size);
+  if (now >= monitor.nextLook) LookForMonitor(now);
+  if (monitor.fd < 0) return;
+  const auto line = utf8Line();
+  const char* data = line.data();
+  const size_t size = CutLength(data, line.size());
   if (SendToMonitor(data, size) != Sent::kMonitorGone) return;
   // The monitor ended, perhaps to start again at once: follow the path
   // anew for this line.
@@ -178,16 +172,14 @@ void SendLine(const char* data, size_t size) {
 }  // namespace
 
 void OutputDebugLineW(const std::wstring& line) {
-  if (!MonitorListens()) return;
   // The Windows call sees the text up to its first NUL. Every unit gives at
   // least one byte, so units beyond the byte limit can't reach the socket.
-  const std::string utf8 = TerminatedTextAsUtf8(line, kMaxLineBytes + 1);
-  SendLine(utf8.data(), utf8.size());
+  SendLine([&line] { return TerminatedTextAsUtf8(line, kMaxLineBytes + 1); });
 }
 
 void OutputDebugLineA(const char* line) {
   if (line == nullptr) return;
-  SendLine(line, std::strlen(line));
+  SendLine([line] { return std::string_view(line); });
 }
 
 void LookForDebugMonitorAtNextLine() {
