@@ -2,10 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
-
-#include "common/environment.h"
 
 namespace standins {
 namespace {
@@ -24,15 +21,7 @@ void ReportUnwritableOnce(const std::string& path) {
 
 }  // namespace
 
-bool RecordingOn(const char* variable) {
-  const char* path = std::getenv(variable);
-  return path != nullptr && *path != '\0';
-}
-
-void AppendRecordLine(const char* variable, const RecordLine& line) {
-  std::string path = EnvironmentValue(variable);
-  if (path.empty())
-    return;
+void AppendRecordLine(const std::string& path, const RecordLine& line) {
   std::string text = line.Line();
   std::lock_guard<std::mutex> lock(RecordMutex());
   std::FILE* file = std::fopen(path.c_str(), "ab");

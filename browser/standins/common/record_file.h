@@ -4,24 +4,22 @@
 
 #include <string>
 
+#include "common/environment.h"
 #include "common/record_line.h"
 
 namespace standins {
 
-// Whether calls are recorded: the environment variable `variable` names a
-// file.
-bool RecordingOn(const char* variable);
+// Appends `line` to the record file at `path`. Each line is written whole
+// with one write, so lines from different threads never mix.
+void AppendRecordLine(const std::string& path, const RecordLine& line);
 
-// Appends `line` to the file named by the environment variable `variable`;
-// does nothing when the variable is unset or empty. Each line is written
-// whole with one write, so lines from different threads never mix.
-void AppendRecordLine(const char* variable, const RecordLine& line);
-
-// Appends the line that `buildLine()` makes, which is only built when
-// calls are recorded.
+// Appends the line that `buildLine()` makes to the file named by the
+// environment variable `variable`; while the variable is unset or empty,
+// calls are not recorded and the line is not even built.
 template <typename BuildLine>
 void RecordCall(const char* variable, BuildLine buildLine) {
-  if (RecordingOn(variable)) AppendRecordLine(variable, buildLine());
+  const std::string path = EnvironmentValue(variable);
+  if (!path.empty()) AppendRecordLine(path, buildLine());
 }
 
 }  // namespace standins
