@@ -2,16 +2,33 @@
 
 #include <atomic>
 #include <cstdio>
-#include <iostream>
 #include <mutex>
 
 #include "common/environment.h"
 #include "common/library_thread.h"
+#include "platform/dynamic_library.h"
 
 namespace harrowmere {
 namespace {
 
 constexpr char kNoiseVariable[] = "HARROWMERE_NOISE";
+
+using CoutLine = void (*)(const char* text);
+
+// std::cout lives in a library of its own (cout_noise.cpp), beside this one.
+CoutLine LoadCoutLine() {
+  platform::LibraryHandle library = platform::LoadLibraryByName(L"HarrowmereCout.dll");
+  if (library == nullptr) return nullptr;
+  return reinterpret_cast<CoutLine>(platform::FindExport(library, "HarrowmereCoutLine"));
+}
+
+void WriteThroughCout(const std::string& line) {
+  static const CoutLine coutLine = LoadCoutLine();
+  if (coutLine != nullptr)
+    coutLine(line.c_str());
+  else
+    std::printf("harrowmere-noise cout unavailable: the HarrowmereCout library is missing\n");
+}
 
 // Each line names its route, so a test can see that every route was caught.
 void MakeNoise(const std::string& where) {
@@ -22,7 +39,7 @@ void MakeNoise(const std::string& where) {
   std::lock_guard<std::mutex> lock(*noiseMutex);
   std::printf("harrowmere-noise printf %s\n", where.c_str());
   std::fflush(stdout);
-  std::cout << "harrowmere-noise cout " << where << std::endl;
+  WriteThroughCout("harrowmere-noise cout " + where);
   WriteRawStandardOutput("harrowmere-noise raw " + where + "\n");
 
   char stolen[16];

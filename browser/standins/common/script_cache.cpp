@@ -2,8 +2,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "messages/json_reader.h"
 #include "platform/text_codec.h"
@@ -26,16 +24,30 @@ std::wstring WideFromUtf8(const std::string& bytes) {
   return wide;
 }
 
+// Through stdio rather than a file stream: C++ streams would make the library
+// set up the whole locale machinery, which costs pages and time in every
+// process that loads a stand-in.
+// Returns why the file couldn't be read, or null.
+const char* ReadWholeFile(const std::string& path, std::string* bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return "cannot open the file";
+  char chunk[8192];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes->append(chunk, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  return failed ? "cannot read the file" : nullptr;
+}
+
 }  // namespace
 
 std::optional<ScriptValue> ReadScriptFile(const char* library,
                                           const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    ReportBadScript(library, path, "cannot open the file");
+  std::string bytes;
+  if (const char* failure = ReadWholeFile(path, &bytes)) {
+    ReportBadScript(library, path, failure);
     return std::nullopt;
   }
-  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
     ReportBadScript(library, path, "the file is too big");
     return std::nullopt;
