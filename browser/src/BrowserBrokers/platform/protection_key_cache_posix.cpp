@@ -8,15 +8,15 @@
 #include <string>
 
 #include "platform/last_error.h"
+#include "platform/protection_secrets_posix.h"
 
 namespace platform {
 namespace {
 
 struct KeyStore {
   std::mutex mutex;
-  // Both slots lie in one block from sodium_malloc, which is locked in
-  // memory and excluded from core dumps where the system allows, and is
-  // fenced by guard pages. `incoming` holds a key while it is being read.
+  // Both lie in the service's protected memory (protection_secrets_posix.h).
+  // `incoming` holds a key while it is being read.
   uint8_t* current = nullptr;
   uint8_t* incoming = nullptr;
   bool loaded = false;   // `current` holds the key of `dataHome`
@@ -37,7 +37,10 @@ const char* DataHome() {
 }
 
 void Forget(KeyStore& store) {
-  if (store.current != nullptr) sodium_memzero(store.current, 2 * kProtectionKeyBytes);
+  if (store.current != nullptr) {
+    sodium_memzero(store.current, kProtectionKeyBytes);
+    sodium_memzero(store.incoming, kProtectionKeyBytes);
+  }
   store.loaded = false;
 }
 
@@ -49,13 +52,13 @@ void WipeAtExit() {
 
 bool HaveSlots(KeyStore& store) {
   if (store.current != nullptr) return true;
-  auto* block = static_cast<uint8_t*>(sodium_malloc(2 * kProtectionKeyBytes));
-  if (block == nullptr) {
+  uint8_t* current = SecretSlotBytes(SecretSlot::kKey);
+  if (current == nullptr) {
     SetLastErrorCode(kErrorNotEnoughMemory);
     return false;
   }
-  store.current = block;
-  store.incoming = block + kProtectionKeyBytes;
+  store.current = current;
+  store.incoming = SecretSlotBytes(SecretSlot::kIncomingKey);
   std::atexit(WipeAtExit);
   return true;
 }

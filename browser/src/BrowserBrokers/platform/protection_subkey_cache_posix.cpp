@@ -9,12 +9,12 @@ namespace platform {
 namespace {
 
 ProtectionSubkeyCache& Sealing() {
-  static auto* const cache = new ProtectionSubkeyCache;
+  static auto* const cache = new ProtectionSubkeyCache(SecretSlot::kSealingSubkey);
   return *cache;
 }
 
 ProtectionSubkeyCache& Opening() {
-  static auto* const cache = new ProtectionSubkeyCache;
+  static auto* const cache = new ProtectionSubkeyCache(SecretSlot::kOpeningSubkey);
   return *cache;
 }
 
@@ -41,7 +41,7 @@ void ProtectionSubkeyCache::Derive(const ProtectionKeyCopy& key, const uint8_t* 
   }
   crypto_core_hchacha20(subkey->bytes, prefix, key.bytes, nullptr);
   // Without a slot in protected memory the subkey is not kept.
-  if (slot_ == nullptr) slot_ = static_cast<uint8_t*>(sodium_malloc(kProtectionKeyBytes));
+  if (slot_ == nullptr) slot_ = SecretSlotBytes(slotName_);
   if (slot_ == nullptr) return;
   std::memcpy(slot_, subkey->bytes, kProtectionKeyBytes);
   std::memcpy(prefix_, prefix, kSubkeyPrefixBytes);

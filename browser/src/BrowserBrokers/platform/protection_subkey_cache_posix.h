@@ -5,7 +5,7 @@
 // so a cache keeps the last subkey instead of deriving it for every blob.
 //
 // The subkey opens every blob of its prefix, so it is kept like the key:
-// in memory from sodium_malloc, wiped at exit. Safe to call from any
+// in the service's protected memory, wiped at exit. Safe to call from any
 // thread; libsodium must be initialised.
 #pragma once
 
@@ -14,14 +14,17 @@
 #include <mutex>
 
 #include "platform/protection_key_cache_posix.h"
+#include "platform/protection_secrets_posix.h"
 
 namespace platform {
 
 inline constexpr size_t kSubkeyPrefixBytes = 16;
 
-// Remembers one subkey: the last one derived.
+// Remembers one subkey, the last one derived, in `slot`.
 class ProtectionSubkeyCache {
  public:
+  explicit ProtectionSubkeyCache(SecretSlot slot) : slotName_(slot) {}
+
   // Puts into `subkey` the subkey of `key` for nonces that begin with the
   // kSubkeyPrefixBytes at `prefix`, and key.version into subkey->version.
   void Derive(const ProtectionKeyCopy& key, const uint8_t* prefix,
@@ -31,7 +34,8 @@ class ProtectionSubkeyCache {
 
  private:
   std::mutex mutex_;
-  uint8_t* slot_ = nullptr;  // from sodium_malloc, taken on first use
+  const SecretSlot slotName_;
+  uint8_t* slot_ = nullptr;  // the slot's bytes, looked up on first use
   uint8_t prefix_[kSubkeyPrefixBytes] = {};
   uint64_t version_ = 0;
   bool valid_ = false;
