@@ -118,7 +118,10 @@ class WineRunner:
     def reported_exit_status(self, line: str):
         """The host's exit status when this stderr line reports it, else None."""
         if line.startswith(EXIT_STATUS_MARK):
-            return int(line[len(EXIT_STATUS_MARK):])
+            # Wine's own processes may write to the same stderr at the same
+            # moment ("wine client error:474: ..."), so the rest of the line
+            # can carry more than the number.
+            return int(line[len(EXIT_STATUS_MARK):].split()[0])
         return None
 
     def environment(self, private_dir: Path) -> dict:
