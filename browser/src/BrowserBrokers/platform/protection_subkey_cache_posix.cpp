@@ -36,14 +36,14 @@ void ProtectionSubkeyCache::Derive(const ProtectionKeyCopy& key, const uint8_t* 
   std::lock_guard<std::mutex> hold(mutex_);
   if (valid_ && version_ == key.version &&
       std::memcmp(prefix_, prefix, kSubkeyPrefixBytes) == 0) {
-    std::memcpy(subkey->bytes, slot_, kProtectionKeyBytes);
+    std::memcpy(subkey->bytes, SecretSlotBytes(slot_), kProtectionKeyBytes);
     return;
   }
   crypto_core_hchacha20(subkey->bytes, prefix, key.bytes, nullptr);
-  // Without a slot in protected memory the subkey is not kept.
-  if (slot_ == nullptr) slot_ = SecretSlotBytes(slotName_);
-  if (slot_ == nullptr) return;
-  std::memcpy(slot_, subkey->bytes, kProtectionKeyBytes);
+  // Without protected memory the subkey is not kept.
+  uint8_t* kept = SecretSlotBytes(slot_);
+  if (kept == nullptr) return;
+  std::memcpy(kept, subkey->bytes, kProtectionKeyBytes);
   std::memcpy(prefix_, prefix, kSubkeyPrefixBytes);
   version_ = key.version;
   valid_ = true;
@@ -51,7 +51,8 @@ void ProtectionSubkeyCache::Derive(const ProtectionKeyCopy& key, const uint8_t* 
 
 void ProtectionSubkeyCache::Wipe() {
   std::lock_guard<std::mutex> hold(mutex_);
-  if (slot_ != nullptr) sodium_memzero(slot_, kProtectionKeyBytes);
+  // Only a valid subkey has a slot to wipe.
+  if (valid_) sodium_memzero(SecretSlotBytes(slot_), kProtectionKeyBytes);
   valid_ = false;
 }
 

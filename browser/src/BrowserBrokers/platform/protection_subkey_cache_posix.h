@@ -23,7 +23,7 @@ inline constexpr size_t kSubkeyPrefixBytes = 16;
 // Remembers one subkey, the last one derived, in `slot`.
 class ProtectionSubkeyCache {
  public:
-  explicit ProtectionSubkeyCache(SecretSlot slot) : slotName_(slot) {}
+  explicit ProtectionSubkeyCache(SecretSlot slot) : slot_(slot) {}
 
   // Puts into `subkey` the subkey of `key` for nonces that begin with the
   // kSubkeyPrefixBytes at `prefix`, and key.version into subkey->version.
@@ -34,8 +34,7 @@ class ProtectionSubkeyCache {
 
  private:
   std::mutex mutex_;
-  const SecretSlot slotName_;
-  uint8_t* slot_ = nullptr;  // the slot's bytes, looked up on first use
+  const SecretSlot slot_;
   uint8_t prefix_[kSubkeyPrefixBytes] = {};
   uint64_t version_ = 0;
   bool valid_ = false;
