@@ -28,6 +28,7 @@ import authenticode
 PACKAGING_DIR = Path(__file__).resolve().parent
 HOST_NAME = "com.corvantilhub.host"
 HOST_DESCRIPTION = "Corvantilhub single-sign-on agent host"
+RECORD_NAME = "corvantilhub-package.json"
 # The namespace of the per-version MSI product codes; never change it.
 PRODUCT_CODE_NAMESPACE = uuid.UUID("3f1c9a52-8d47-4b0e-a6c3-5e2d7f9b1c08")
 
@@ -119,6 +120,18 @@ def manifest_json(info: BuildInfo, host_path: str, chromium_family: bool) -> str
     return json.dumps(manifest, indent=2) + "\n"
 
 
+def package_record(info: BuildInfo, kind: str) -> str:
+    """corvantilhub-package.json, which the package installs beside the
+    registration tool: `check` names the package's extensions and stand-ins
+    from it and knows how to repair the package's registrations."""
+    record = {"kind": kind, "name": "corvantilhub", "version": info.version,
+              "chromium_extension_ids": list(info.chromium_ids),
+              "firefox_addon_ids": list(info.firefox_ids), "stand_ins": info.stand_ins}
+    if kind == "msi":
+        record["product_code"] = "{" + product_code(info.version) + "}"
+    return json.dumps(record, indent=2) + "\n"
+
+
 # Windows installer.
 
 def product_code(version: str) -> str:
@@ -171,6 +184,7 @@ def stage_msi_files(info: BuildInfo, stage: Path, signer) -> None:
         manifest_json(info, "Corvantilhub.exe", True), encoding="utf-8")
     (stage / f"{HOST_NAME}-firefox.json").write_text(
         manifest_json(info, "Corvantilhub.exe", False), encoding="utf-8")
+    (stage / RECORD_NAME).write_text(package_record(info, "msi"), encoding="utf-8")
 
 
 # Debian package.
@@ -201,6 +215,7 @@ def stage_deb_files(info: BuildInfo, root: Path) -> None:
     # The registration tool lives beside the host, where it looks for it by
     # default; /usr/bin holds a link to it.
     install(info.binary("corvantilhub-register"), lib_dir / "corvantilhub-register", 0o755)
+    write_file(lib_dir / RECORD_NAME, package_record(info, "deb"))
     (root / "usr/bin").mkdir(parents=True, exist_ok=True)
     os.symlink("../lib/corvantilhub/corvantilhub-register", root / "usr/bin/corvantilhub-register")
     install(info.binary("corvantilhub-debug-monitor"),

@@ -38,7 +38,8 @@ HOST_NAME = "com.corvantilhub.host"
 CHROMIUM_MANIFEST = f"{HOST_NAME}-chromium.json"
 FIREFOX_MANIFEST = f"{HOST_NAME}-firefox.json"
 INSTALLED_FILES = {"Corvantilhub.exe", "corvantilhub-register.exe", "Harrowmere64.dll",
-                   "Tollgatelink.dll", CHROMIUM_MANIFEST, FIREFOX_MANIFEST}
+                   "Tollgatelink.dll", CHROMIUM_MANIFEST, FIREFOX_MANIFEST,
+                   "corvantilhub-package.json"}
 VENDOR_KEYS = {  # registry key of each browser's machine-wide hosts -> manifest
     r"HKLM\Software\Google\Chrome\NativeMessagingHosts": CHROMIUM_MANIFEST,
     r"HKLM\Software\Chromium\NativeMessagingHosts": CHROMIUM_MANIFEST,
