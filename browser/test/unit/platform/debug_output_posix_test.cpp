@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,14 +87,66 @@ class LazyMonitor {
   bool bound_ = false;
 };
 
-TEST(DebugSocketPathTest, FollowsTheRuntimeFolderOrFallsBackToTmp) {
+TEST(DebugSocketPathTest, FollowsTheRuntimeFolderOrFallsBackToAFolderOfTheUsersInTmp) {
   std::string saved = std::getenv("XDG_RUNTIME_DIR");
   setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
   EXPECT_EQ(platform::DebugSocketPath(), "/run/user/4242/corvantilhub-debug.sock");
   setenv("XDG_RUNTIME_DIR", "", 1);
   EXPECT_EQ(platform::DebugSocketPath(),
-            "/tmp/corvantilhub-debug-" + std::to_string(geteuid()) + ".sock");
+            "/tmp/corvantilhub-" + std::to_string(geteuid()) + "/corvantilhub-debug.sock");
   setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+}
+
+constexpr uid_t kNobody = 65534;
+
+// A folder that anyone may write to, of `owner`'s.
+void MakeOpenFolder(const std::string& path, uid_t owner) {
+  mkdir(path.c_str(), 0777);
+  chmod(path.c_str(), 0777);
+  if (chown(path.c_str(), owner, static_cast<gid_t>(-1)) != 0) perror("chown");
+}
+
+// The folder that holds the socket without XDG_RUNTIME_DIR: made or mended
+// to be ours alone, but never taken over when it is not a folder of ours.
+TEST(DebugSocketPathTest, PrivateFolderIsMadeOrMendedButNeverTakenOver) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> plant;
+    bool usable;
+  };
+  const Case cases[] = {
+      {"missing", [](const std::string&) {}, true},
+      {"ours, open to all", [](const std::string& p) { MakeOpenFolder(p, geteuid()); }, true},
+      {"a link to a folder of ours",
+       [](const std::string& path) {
+         mkdir((path + ".real").c_str(), 0700);
+         symlink((path + ".real").c_str(), path.c_str());
+       },
+       false},
+      {"another user's", [](const std::string& path) { MakeOpenFolder(path, kNobody); }, false},
+  };
+  const std::string base = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/private-";
+  int number = 0;
+  for (const Case& c : cases) {
+    if (std::string(c.what) == "another user's" && geteuid() != 0) continue;  // chown needs root
+    const std::string path = base + std::to_string(number++);
+    c.plant(path);
+    struct stat before;
+    const bool existed = lstat(path.c_str(), &before) == 0;
+    std::string problem;
+    EXPECT_EQ(platform::MakePrivateFolder(path, &problem), c.usable) << c.what;
+    struct stat after;
+    ASSERT_EQ(lstat(path.c_str(), &after), 0) << c.what;
+    if (c.usable) {
+      EXPECT_TRUE(S_ISDIR(after.st_mode)) << c.what;
+      EXPECT_EQ(after.st_uid, geteuid()) << c.what;
+      EXPECT_EQ(after.st_mode & 07777, 0700u) << c.what;
+    } else {
+      EXPECT_FALSE(problem.empty()) << c.what;
+      EXPECT_TRUE(existed && after.st_mode == before.st_mode && after.st_uid == before.st_uid)
+          << c.what;
+    }
+  }
 }
 
 TEST(DebugOutputPosixTest, EachLineIsOneDatagram) {
