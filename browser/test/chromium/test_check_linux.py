@@ -9,6 +9,7 @@ import subprocess
 from pathlib import Path
 
 import pytest
+from root_home import with_root_home
 
 CHROMIUM_ID = "eipcjlpengcbafdfnolahlhjnijkabfh"
 OTHER_ID = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
@@ -28,8 +29,8 @@ def tool(register_tool, home):
                if not key.startswith("XDG_")}
         env.update(HOME=str(home), XDG_DATA_HOME=str(home / "data"),
                    XDG_RUNTIME_DIR=str(home))
-        result = subprocess.run([str(register_tool), *arguments], env=env,
-                                capture_output=True, text=True, timeout=120)
+        result = subprocess.run(with_root_home([str(register_tool), *arguments], home),
+                                env=env, capture_output=True, text=True, timeout=120)
         return result.returncode, result.stdout, result.stderr
     return run
 
