@@ -415,7 +415,9 @@ def test_root_reads_no_manifest_that_another_user_can_change(register_tool, tmp_
     ("a library beside the host is the user's",
      "{copy}/libTollgatelink.so belongs to nobody (uid {uid})"),
     ("anyone may write the host", "{copy}/Corvantilhub may be written by anyone"),
-    ("anyone may write the host's folder", "{copy} may be written by anyone")])
+    ("anyone may write the host's folder", "{copy} may be written by anyone"),
+    # /tmp keeps root's entries, not a user's link to root's host.
+    ("the host is a link of the user's in /tmp", "/tmp may be written by anyone")])
 def test_root_starts_no_host_that_another_user_can_change(register_tool, host, tmp_path,
                                                           other_user, change, objection):
     name = f"org.corvantilhub.trust_{os.getpid()}"
@@ -430,10 +432,18 @@ def test_root_starts_no_host_that_another_user_can_change(register_tool, host, t
         (copy / "Corvantilhub").chmod(0o777)
     elif change == "anyone may write the host's folder":
         copy.chmod(0o777)
-    manifest_naming(tmp_path / "profile" / "NativeMessagingHosts" / f"{name}.json",
-                    program if change.startswith("the program") else copy / "Corvantilhub")
-    code, out = check_as_root(register_tool, tmp_path / "root", {}, "--browser", "chromium",
-                              "--name", name, "--user-data-dir", str(tmp_path / "profile"))
+    named = {"the program is the user's": program,
+             "the host is a link of the user's in /tmp": Path(f"/tmp/{name}")}.get(
+                 change, copy / "Corvantilhub")
+    manifest_naming(tmp_path / "profile" / "NativeMessagingHosts" / f"{name}.json", named)
+    if named.parent == Path("/tmp"):
+        named.symlink_to(copy / "Corvantilhub")
+        os.lchown(named, *other_user)
+    try:
+        code, out = check_as_root(register_tool, tmp_path / "root", {}, "--browser", "chromium",
+                                  "--name", name, "--user-data-dir", str(tmp_path / "profile"))
+    finally:
+        Path(f"/tmp/{name}").unlink(missing_ok=True)
     assert code == 1
     assert not marker.exists()
     assert step(out, "chromium", "start")[0] == "chromium: start: FAILED: not probed: " + \

@@ -91,14 +91,11 @@ def test_without_a_runtime_folder_the_socket_sits_in_a_folder_of_the_users_own(
             pytest.skip(f"a monitor of this user's already listens in {folder}")
         assert ready == f"listening on {folder}/corvantilhub-debug.sock\n"
         status = folder.lstat()
-        assert stat.S_ISDIR(status.st_mode) and stat.S_IMODE(status.st_mode) == 0o700
-        assert status.st_uid == os.geteuid()
-        host = subprocess.run(runner.command(runner.bin_dir / runner.executable_name), env=env,
-                              stdin=subprocess.DEVNULL, capture_output=True, timeout=runner.timeout)
-        assert host.returncode == 0, host.stderr
+        assert (status.st_mode, status.st_uid) == (stat.S_IFDIR | 0o700, os.geteuid())
+        subprocess.run(runner.command(runner.bin_dir / runner.executable_name), env=env,
+                       stdin=subprocess.DEVNULL, check=True, timeout=runner.timeout)
         monitor.terminate()
-        lines, _ = monitor.communicate(timeout=runner.timeout)
-        assert "Corvantilhub Activated" in lines.splitlines()
+        assert "Corvantilhub Activated" in monitor.communicate(timeout=runner.timeout)[0]
     finally:
         monitor.kill()
         monitor.wait(timeout=runner.timeout)
