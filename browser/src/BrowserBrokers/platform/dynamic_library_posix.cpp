@@ -49,7 +49,14 @@ LibraryHandle LoadLibraryByName(const std::wstring& dllName) {
     file = folder.empty() ? std::string() : folder + "/" + file;
   }
   void* library = file.empty() ? nullptr : dlopen(file.c_str(), kOpenFlags);
-  if (library == nullptr) SetLastErrorCode(kErrorModNotFound);
+  if (library == nullptr) {
+    // glibc keeps the failure's message for this thread until it has been
+    // read twice or the thread's end frees it; a thread that ends as the
+    // process does (the bridge's) would leave it to look like a leak.
+    dlerror();
+    dlerror();
+    SetLastErrorCode(kErrorModNotFound);
+  }
   return library;
 }
 
