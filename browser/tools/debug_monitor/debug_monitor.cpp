@@ -13,7 +13,9 @@
 //
 // It listens on the user's debug socket,
 //   $XDG_RUNTIME_DIR/corvantilhub-debug.sock, or
-//   /tmp/corvantilhub-debug-<uid>.sock when XDG_RUNTIME_DIR is unset or empty,
+//   /tmp/corvantilhub-<uid>/corvantilhub-debug.sock when XDG_RUNTIME_DIR is
+//   unset or empty, in a folder of the user's alone (made with mode 0700; one
+//   that is a link or another user's is refused, exit status 1),
 // created with mode 0600. A socket of ours that nobody listens on any more
 // is replaced; a live monitor, or a file there that is not our socket, is
 // left alone and this one exits with status 1. SIGINT and SIGTERM end it
@@ -113,6 +115,11 @@ int main(int argc, char** argv) {
   }
 
   std::string path = platform::DebugSocketPath();
+  std::string problem;
+  if (!platform::PrepareDebugSocketFolder(&problem)) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return 1;
+  }
   sockaddr_un address{};
   if (path.size() >= sizeof(address.sun_path)) {
     std::fprintf(stderr, "socket path too long: %s\n", path.c_str());

@@ -1,8 +1,8 @@
 #include "registration.h"
 
-#include <fstream>
 #include <system_error>
 
+#include "manifest_file.h"
 #include "manifest_json.h"
 #include "tool_process.h"
 
@@ -18,25 +18,6 @@ Target TargetFor(const Options& options, Browser browser) {
   target.userDataDir = options.userDataDir;
   target.manifestDir = options.manifestDir;
   return target;
-}
-
-bool WriteFile(const fs::path& path, const std::string& content,
-               std::string* error) {
-  std::error_code code;
-  fs::create_directories(path.parent_path(), code);
-  if (code) {
-    *error = "cannot create " + path.parent_path().u8string() + ": " +
-             code.message();
-    return false;
-  }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << content;
-  file.close();
-  if (!file) {
-    *error = "cannot write " + path.u8string();
-    return false;
-  }
-  return true;
 }
 
 bool RemoveManifestFile(const fs::path& path, bool dryRun, Actions* actions,
@@ -75,7 +56,7 @@ bool RegisterHost(const Options& options, Actions* actions,
     if (!ManifestPath(target, &path, error)) return false;
     manifest.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
     if (!options.dryRun &&
-        !WriteFile(path, ManifestJson(browser, manifest), error)) {
+        !WriteManifestFile(target, path, ManifestJson(browser, manifest), error)) {
       return false;
     }
     actions->push_back("write " + path.u8string());
