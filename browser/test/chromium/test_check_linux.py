@@ -465,9 +465,11 @@ def test_a_packaged_tool_names_the_package_and_its_extensions(tool, home, host, 
     assert out.splitlines()[0] == (
         f"corvantilhub-register {version}, installed by corvantilhub {version} (Debian package), "
         "with the STAND-IN agent and designer libraries (for testing, not the agent's own)")
+    reinstall = ("apt-get install --reinstall -o Dpkg::Options::=--force-confmiss corvantilhub "
+                 "(or, from the package file, dpkg -i --force-confmiss "
+                 f"corvantilhub_{version}_amd64.deb)")
     assert step(out, "chromium", "manifest")[-1] == (
-        "fix: put the package's registration back: as root, run apt-get install --reinstall "
-        "-o Dpkg::Options::=--force-confmiss corvantilhub")
+        f"fix: put the package's registration back: as root, run {reinstall}")
     # Broken: mend the file the link names, or put the package's back.
     conffile = etc_chromium / "corvantilhub" / f"{HOST_NAME}.json"
     conffile.parent.mkdir()
@@ -477,8 +479,7 @@ def test_a_packaged_tool_names_the_package_and_its_extensions(tool, home, host, 
                         binds=binds)
     assert step(out, "chromium", "json")[-1] == (
         f"fix: mend {conffile} (the package's configuration file), or put the package's back: "
-        f"as root, run rm {conffile} && apt-get install --reinstall "
-        "-o Dpkg::Options::=--force-confmiss corvantilhub")
+        f"as root, run rm {conffile} && {reinstall}")
     # A user's registration that leaves out the package's extension works,
     # with a warning; the advice names the package's extension, not a placeholder.
     write_manifest(home, default_path=str(host), allowed_origins=[f"chrome-extension://{OTHER_ID}/"])

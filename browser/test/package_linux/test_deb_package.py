@@ -280,6 +280,38 @@ def test_edited_manifest_survives_the_package_installed_again(deb, installed):
         [str(CONFIG_DIR / "firefox" / f"{HOST_NAME}.json")]
 
 
+def test_check_names_the_package_and_how_to_put_its_registration_back(deb, installed, tmp_path):
+    """The installed tool on the package's own registrations, as root."""
+    home = tmp_path / "home"
+    home.mkdir()
+
+    def check():
+        command = ["corvantilhub-register", "check", "--system", "--browser", "chromium,firefox"]
+        return subprocess.run(with_root_home(command, home), capture_output=True, text=True,
+                              env={**os.environ, "HOME": str(home)})
+
+    version = subprocess.run(["dpkg-deb", "-f", str(deb), "Version"], capture_output=True,
+                             text=True, check=True).stdout.strip()
+    result = check()
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert result.stdout.splitlines()[0] == (
+        f"corvantilhub-register {version}, installed by corvantilhub {version} (Debian "
+        "package), with the STAND-IN agent and designer libraries (for testing, not the "
+        "agent's own)")
+    assert f"chromium: start: ok: Corvantilhub {version}: agent library loaded" in result.stdout
+    (MANIFESTS["chromium"] / f"{HOST_NAME}.json").unlink()
+    result = check()
+    assert result.returncode == 1
+    assert ("    fix: put the package's registration back: as root, run apt-get install "
+            "--reinstall -o Dpkg::Options::=--force-confmiss corvantilhub (or, from the package "
+            f"file, dpkg -i --force-confmiss corvantilhub_{version}_amd64.deb)"
+            ) in result.stdout.splitlines()
+    # The advice works.
+    subprocess.run(["dpkg", "-i", "--force-confmiss", str(deb)], capture_output=True,
+                   stdin=subprocess.DEVNULL, check=True)
+    assert check().returncode == 0
+
+
 def test_purge_leaves_nothing_behind(installed):
     result = subprocess.run(["dpkg", "--purge", PACKAGE], capture_output=True, text=True)
     assert result.returncode == 0, result.stdout + result.stderr

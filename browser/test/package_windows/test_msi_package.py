@@ -390,6 +390,33 @@ def test_installed_host_answers_through_the_registered_path(prefix, installed, t
         host.kill()
 
 
+def test_installed_check_names_the_package_and_repairs_its_registration(prefix, msis,
+                                                                        installed):
+    tool = str(INSTALL_DIR / "corvantilhub-register.exe")
+    version = msis["current"][0]
+
+    def check():
+        return prefix.run(tool, "check", "--browser", "chrome")
+
+    result = check()
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert result.stdout.splitlines()[0] == (
+        f"corvantilhub-register {version}, installed by corvantilhub {version} (MSI), with the "
+        "STAND-IN agent and designer libraries (for testing, not the agent's own)")
+    assert f"chrome: start: ok: Corvantilhub {version}: agent library loaded" in result.stdout
+    chrome_key = rf"HKLM\Software\Google\Chrome\NativeMessagingHosts\{HOST_NAME}"
+    assert prefix.run("reg", "delete", chrome_key, "/reg:64", "/f").returncode == 0
+    result = check()
+    repair = (f"msiexec /i {{{build_packages.product_code(version)}}} REINSTALL=ALL "
+              "REINSTALLMODE=amus /qn")
+    assert result.returncode == 1
+    assert (f"    fix: repair the package: as an administrator, run {repair}"
+            in result.stdout.splitlines()), result.stdout
+    # The advice works.
+    assert prefix.run(*repair.split(), timeout=MSIEXEC_SECONDS).returncode == 0
+    assert settled(lambda: check().returncode, 0) == 0
+
+
 def test_same_version_again_keeps_one_installation(prefix, msis, installed):
     prefix.msiexec("/i", msis["current"][1])
     check_installation(prefix, msis, "current")

@@ -144,9 +144,13 @@ Finding ManifestFinding(const Options& options, Browser browser,
     }
   }
   if (*chosen == nullptr) {
-    const Scope scope = unread              ? Scope::kSystem
-                        : options.scopeChosen ? options.scope
-                                              : Scope::kUser;
+    // All users' registration is what is missing when a policy reads no
+    // other, or when a package should have made it.
+    const bool userAsked = options.scopeChosen && options.scope == Scope::kUser;
+    const bool packageMissing = ThePackage() && options.hostName == kDefaultHostName && !userAsked;
+    const Scope scope = unread || packageMissing ? Scope::kSystem
+                        : options.scopeChosen    ? options.scope
+                                                 : Scope::kUser;
     finding.verdict = Verdict::kFailed;
     finding.detail = "not found";
     finding.advice = FixAdvice(FixContextFor(options, browser, scope));

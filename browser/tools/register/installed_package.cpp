@@ -60,12 +60,16 @@ std::string PackageSummary(const InstalledPackage& package) {
 // A conffile that dpkg knows is left as it is on a reinstall, also when it
 // is missing, unless --force-confmiss asks for it back.
 std::string RepairAdvice(const InstalledPackage& package, const std::string& manifestFile) {
+  // The long form of msiexec /fam: every file and the machine's keys
+  // written again (Wine knows only this form).
   if (package.kind == "msi") {
-    return std::string("repair the package: as ") + AdministratorName() +
-           ", run msiexec /fam " + package.productCode;
+    return std::string("repair the package: as ") + AdministratorName() + ", run msiexec /i " +
+           package.productCode + " REINSTALL=ALL REINSTALLMODE=amus /qn";
   }
-  const std::string reinstall = "apt-get install --reinstall -o Dpkg::Options::=--force-confmiss " +
-                                package.name;
+  const std::string reinstall =
+      "apt-get install --reinstall -o Dpkg::Options::=--force-confmiss " + package.name +
+      " (or, from the package file, dpkg -i --force-confmiss " + package.name + "_" +
+      package.version + "_amd64.deb)";
   if (!manifestFile.empty()) {
     return "mend " + manifestFile + " (the package's configuration file), or put the " +
            "package's back: as " + AdministratorName() + ", run rm " + manifestFile +
