@@ -3,6 +3,7 @@ folder, and what it refuses. Every run has a private HOME; system-wide
 registration is checked with --dry-run only, so nothing outside the test's
 folders is touched."""
 import json
+import re
 import os
 import shutil
 import subprocess
@@ -271,3 +272,13 @@ def test_refuses_what_a_browser_would_not_accept(register, home, arguments, mess
     assert result.returncode == 2
     assert message in result.stderr
     assert files_below(home) == []
+
+
+def test_the_manual_page_covers_every_command_and_option(register):
+    usage = register("--help").stdout
+    page = (Path(__file__).resolve().parents[3] / "packaging" / "debian" /
+            "corvantilhub-register.1").read_text(encoding="utf-8").replace("\\-", "-")
+    options = set(re.findall(r"--[a-z][a-z-]*[a-z]", usage))
+    assert len(options) > 10 and {option for option in options if option not in page} == set()
+    for command in ("register", "unregister", "check"):
+        assert f"corvantilhub-register {command}" in page
