@@ -146,6 +146,11 @@ def test_no_manifest_lists_every_place_looked(tool, home):
         f"    fix: run corvantilhub-register register --browser chromium --name {name} "
         f"--extension {CHROMIUM_ID}",
         "chromium: can NOT start the host"]
+    # Firefox's folders for all users: lib's, then lib64's.
+    code, out, _ = tool("check", "--browser", "firefox", "--system", "--name", name)
+    assert step(out, "firefox", "manifest")[1:3] == [
+        f"note: looked at {SYSTEM_FIREFOX_FOLDER}/{name}.json: no such file",
+        f"note: looked at /usr/lib64/mozilla/native-messaging-hosts/{name}.json: no such file"]
     # A profile folder replaces the per-user one, and the advice names it.
     code, out, _ = tool("check", "--browser", "chromium", "--user", "--user-data-dir", "/tmp/p")
     assert step(out, "chromium", "manifest") == [
@@ -480,6 +485,10 @@ def test_a_packaged_tool_names_the_package_and_its_extensions(tool, home, host, 
     assert step(out, "chromium", "json")[-1] == (
         f"fix: mend {conffile} (the package's configuration file), or put the package's back: "
         f"as root, run rm {conffile} && {reinstall}")
+    # A user's own registration: the advice names the package's extension.
+    code, out, _ = tool("check", "--browser", "chromium", "--user", program=packaged_tool)
+    assert step(out, "chromium", "manifest")[-1] == (
+        f"fix: run corvantilhub-register register --browser chromium --extension {CHROMIUM_ID}")
     # A user's registration that leaves out the package's extension works,
     # with a warning; the advice names the package's extension, not a placeholder.
     write_manifest(home, default_path=str(host), allowed_origins=[f"chrome-extension://{OTHER_ID}/"])
