@@ -7,17 +7,20 @@ SECRETS = ["Pw-7f3a9", "Sec-51c2", "Tok-88d0", "Pw-cut-4e1b"]
 
 # (body of an untyped frame, what the report shows of it)
 UNTYPED = [
-    # A type that is not a string: the whole message is reported.
+    # A type that is not a string: the whole message is reported; only the
+    # strings of plain members show.
     (b'{"tabID":"1","type":["saveCredentials"],'
-     b'"payload":{"host":"h","username":"u","password":"Pw-7f3a9"}}',
-     '{"tabID":"1","type":["saveCredentials"],'
-     '"payload":{"host":"h","username":"u","password":"***"}}'),
-    # Not JSON: unquoted words, and an object as a value.
+     b'"payload":{"host":"h","username":"u","pwd":"Pw-7f3a9","n":2}}',
+     '{"tabID":"1","type":["***"],'
+     '"payload":{"host":"***","username":"***","pwd":"***","n":2}}'),
+    # Not JSON: no string shows, nor any bare word but numbers.
     (b'{tabID: 1, "clientSecret": Sec-51c2 , "Access_TOKEN": {"v": ["Tok-88d0"]}, x',
-     '{tabID: 1, "clientSecret": "***" , "Access_TOKEN": "***", x'),
+     '{***: 1, "***": *** , "***": {"***": ["***"]}, ***'),
     # Cut off inside the value by a zero byte; the rest is never looked at.
     (b'{"tabID":"1","payload":{"Password":"Pw-cut\x00-4e1b"}}',
-     '{"tabID":"1","payload":{"Password":"***"'),
+     '{"***":"***","***":{"***":"***"'),
+    # A terminal sequence that would retitle a monitor's window.
+    (b'\x1b]0;forged\x07{"tabID":"1"}', '\\u001B]***\\u0007{"***":"***"}'),
 ]
 
 
@@ -34,11 +37,12 @@ def test_untyped_messages_are_reported_with_secret_values_hidden(host):
     for line in expected:  # under Wine only the start of a long line is seen
         assert [seen for seen in host.debug.items() if seen.matches(line)], line
     assert not [line for line in host.debug_texts() if any(s in line for s in SECRETS)]
+    assert not [line for line in host.debug_texts() if "\x1b" in line]
 
 
 def test_a_long_untyped_message_is_cut_after_4096_characters(host):
     # Characters, not UTF-16 units: each 😀 counts once and is never split.
-    text = '{"tabID":"1","note":"' + "ab😀" * 70000 + '"}'
+    text = '{"tabID":"1","xpath":"' + "ab😀" * 70000 + '"}'
     host.send_text(text)
     expected = PREFIX + text[:4096] + f"… ({len(text) - 4096} more characters)"
     call = host.wait_for_agent_call("WriteLog")

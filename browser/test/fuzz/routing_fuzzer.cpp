@@ -7,7 +7,8 @@
 //  - a message that leaves the type alone was reported as unknown: one
 //    WriteLog at the host's level whose line starts "Unknown message sent = ",
 //    and the result is false;
-//  - a result of false means nothing but that report reached the agent.
+//  - a result of false means nothing but that report reached the agent;
+//  - no report carries a raw control character.
 // For text that is one well-formed JSON object, read independently with the
 // JSON reader:
 //  - the type comes out as the object's "type";
@@ -59,9 +60,17 @@ const std::map<std::wstring, std::string> kPayloadFunctions = {
     {L"saveCredentials", "SaveCredentials"},
 };
 
+bool HasControlCharacter(const std::wstring& text) {
+  for (const wchar_t unit : text) {
+    if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) return true;
+  }
+  return false;
+}
+
 bool IsUnknownReport(const agent_double::Call& call) {
   return call.function == "WriteLog" && call.level == browser_extensions::kHostLogLevel &&
-         call.texts[0].rfind(L"Unknown message sent = ", 0) == 0;
+         call.texts[0].rfind(L"Unknown message sent = ", 0) == 0 &&
+         !HasControlCharacter(call.texts[0]);
 }
 
 void CheckAnyText(bool result, const std::wstring& type,

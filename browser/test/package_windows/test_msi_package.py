@@ -41,6 +41,8 @@ VENDOR_KEYS = {  # registry key of each browser's machine-wide hosts -> manifest
     r"HKLM\Software\Mozilla\NativeMessagingHosts": FIREFOX_MANIFEST,
 }
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+# Windows Error Reporting leaves the host out, so no crash dump holds its memory.
+WER_EXCLUSIONS = r"HKLM\Software\Microsoft\Windows\Windows Error Reporting\ExcludedApplications"
 RT_VERSION = 16
 MARK = "@@corvantilhub-reg"
 MSIEXEC_SECONDS = 600
@@ -93,6 +95,12 @@ class Prefix:
             lines = []
         assert set(found) == set(keys), output
         return found
+
+    def dword(self, key: str, name: str, view: str = "64"):
+        """A REG_DWORD value in one registry view, or None when it is missing."""
+        output = self.run("reg", "query", key, "/v", name, f"/reg:{view}").stdout
+        found = re.search(rf"^\s*{re.escape(name)}\s+REG_DWORD\s+0x([0-9a-fA-F]+)", output, re.M)
+        return int(found.group(1), 16) if found else None
 
     def existing(self, keys, view: str = "64") -> set:
         return {key for key, value in self.registry(keys, view).items() if value is not None}
@@ -205,6 +213,7 @@ def check_installation(prefix, msis, version_name):
     assert prefix.existing(host_keys, view="32") == set()
     version, _ = msis[version_name]
     assert prefix.existing([uninstall_key(version)]) == {uninstall_key(version)}
+    assert prefix.dword(WER_EXCLUSIONS, "Corvantilhub.exe") == 1
 
 
 def test_install_puts_files_manifests_and_keys_in_place(prefix, msis, installed):
@@ -282,3 +291,4 @@ def test_removal_leaves_nothing_of_ours(prefix, msis, installed):
     # Keys on the way that were made only for us go too.
     ours += vendor_key_paths() - installed["keys_before"]
     assert prefix.existing(ours) == set()
+    assert prefix.dword(WER_EXCLUSIONS, "Corvantilhub.exe") is None

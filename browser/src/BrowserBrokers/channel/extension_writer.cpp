@@ -74,6 +74,13 @@ void ReportDroppedFrame(std::size_t bodySize) {
                              L"-byte limit");
 }
 
+// The frame is lost when the write fails (the browser has stopped reading);
+// the host reads on, so later messages still reach the agent.
+void ReportFailedWrite(uint32_t error) {
+  platform::OutputDebugLineW(L"Message to Chrome Extension dropped: write failed: " +
+                             std::to_wstring(error));
+}
+
 void WriteFrame(const std::wstring& text, DebugLine debugLine) {
   const Frame frame(text);
   if (!frame.fits()) {
@@ -81,16 +88,19 @@ void WriteFrame(const std::wstring& text, DebugLine debugLine) {
     return;
   }
 
-  std::lock_guard<std::mutex> lock(OutputMutex());
-  if (debugLine == DebugLine::kWrite) {
-    platform::OutputDebugLineW(
-        L"Message Sent to Chrome Extension Message Written");
+  uint32_t error = 0;
+  bool written = false;
+  {
+    std::lock_guard<std::mutex> lock(OutputMutex());
+    if (debugLine == DebugLine::kWrite) {
+      platform::OutputDebugLineW(
+          L"Message Sent to Chrome Extension Message Written");
+    }
+    // The write goes on through short writes and signals until the frame
+    // is whole.
+    written = platform::WriteStream(ExtensionOutput(), frame.data(), frame.size(), &error);
   }
-  FILE* output = ExtensionOutput();
-  // The write goes on through short writes and signals until the frame is
-  // whole. A failed write (the browser has gone) loses the frame; nobody is
-  // left to tell.
-  platform::WriteStream(output, frame.data(), frame.size());
+  if (!written) ReportFailedWrite(error);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "handling/message_handler.h"
 #include "platform/debug_output.h"
 #include "platform/host_entry.h"
+#include "platform/process_privacy.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ void StartDesignerBridgeThread() {
 }  // namespace
 
 int HostMain() {
+  // Before any message, and before the libraries' threads hold anything.
+  platform::KeepMemoryPrivate();
   if (StartupCheckRequested()) return RunStartupCheck();
   // First of all, while no thread runs and the designer bridge isn't loaded.
   ChannelStreams channel{};

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "channel/report_text.h"
+#include "messages/report_text.h"
 #include "channel/text_conversion.h"
 #include "designer/bridge_state.h"
 #include "platform/debug_output.h"

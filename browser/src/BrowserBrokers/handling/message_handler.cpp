@@ -6,7 +6,7 @@
 #include <thread>
 #include <utility>
 
-#include "channel/report_text.h"
+#include "messages/report_text.h"
 #include "channel/text_conversion.h"
 #include "messages/handler_base.h"
 #include "messages/tab_message.h"

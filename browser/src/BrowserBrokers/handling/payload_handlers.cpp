@@ -2,6 +2,7 @@
 // one agent SDK function. Page loads and basic-authentication prompts also
 // hand the agent a copy of the reply callback, through which it answers the
 // extension later, from any thread.
+#include "messages/report_text.h"
 #include "handling/agent_sdk.h"
 #include "messages/page_response_credential_payloads.h"
 #include "messages/trigger_log_payloads.h"
@@ -25,7 +26,8 @@ bool CTriggerFailedMessage::Handle(ReplyCallback /*reply*/,
 bool CLogMessage::Handle(ReplyCallback /*reply*/,
                          const std::wstring& /*tabID*/) {
   if (message.empty()) return false;
-  wexkit_utils::WriteLog(level, message);
+  // A line break or terminal sequence must not forge lines in the log.
+  wexkit_utils::WriteLog(level, WithControlsEscaped(message));
   return true;
 }
 

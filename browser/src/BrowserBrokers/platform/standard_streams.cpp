@@ -6,6 +6,7 @@ namespace platform {
 
 StandardStreamsTakeOver TakeOverStandardStreams() {
   StandardStreamsTakeOver result;
+  SurviveClosedOutput();
   result.input = PrivateStandardCopy(StandardStream::kInput, &result.duplicateError);
   if (result.input == nullptr) return result;
   result.output = PrivateStandardCopy(StandardStream::kOutput, &result.duplicateError);

@@ -32,7 +32,9 @@ struct StandardStreamsTakeOver {
 // child it starts, can read frames away or write into them. Descriptors 0
 // and 1, the stdin and stdout streams and, on Windows, the process's
 // standard handles all follow. Nothing is redirected when the copies can't
-// be made.
+// be made. On POSIX a write to an output whose reader has gone then fails
+// with EPIPE instead of ending the process by SIGPIPE, as such a write
+// fails on Windows.
 StandardStreamsTakeOver TakeOverStandardStreams();
 
 // Reads from `stream`'s descriptor until `size` bytes have arrived or the
@@ -44,7 +46,8 @@ std::size_t ReadStream(FILE* stream, void* buffer, std::size_t size, uint32_t* e
 
 // Writes all `size` bytes to `stream`'s descriptor, through short writes,
 // signals and a non-blocking output. Returns false on a hard write failure
-// (the reader has gone). The stream must be unbuffered.
-bool WriteStream(FILE* stream, const void* data, std::size_t size);
+// (the reader has gone), with `*error` set to its error number (errno, or
+// GetLastError on Windows). The stream must be unbuffered.
+bool WriteStream(FILE* stream, const void* data, std::size_t size, uint32_t* error);
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace platform {
@@ -42,7 +43,21 @@ bool Writable(int fd) {
   return flags != -1 && (flags & O_ACCMODE) != O_RDONLY;
 }
 
+// A handler, unlike SIG_IGN, is not inherited by programs the process
+// starts, so they still get the default disposition.
+void IgnoreSignal(int) {}
+
 }  // namespace
+
+void SurviveClosedOutput() {
+  struct sigaction current {};
+  if (sigaction(SIGPIPE, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+  struct sigaction quiet {};
+  quiet.sa_handler = IgnoreSignal;
+  sigemptyset(&quiet.sa_mask);
+  quiet.sa_flags = SA_RESTART;
+  sigaction(SIGPIPE, &quiet, nullptr);
+}
 
 FILE* PrivateStandardCopy(StandardStream which, uint32_t* error) {
   return which == StandardStream::kInput ? PrivateCopy(STDIN_FILENO, "rb", error)
@@ -107,10 +122,13 @@ std::size_t ReadStream(FILE* stream, void* buffer, std::size_t size, uint32_t* e
   return done;
 }
 
-bool WriteStream(FILE* stream, const void* data, std::size_t size) {
+bool WriteStream(FILE* stream, const void* data, std::size_t size, uint32_t* error) {
+  *error = 0;
   const int fd = fileno(stream);
   if (fd < 0) {
-    return std::fwrite(data, 1, size, stream) == size && std::fflush(stream) == 0;
+    if (std::fwrite(data, 1, size, stream) == size && std::fflush(stream) == 0) return true;
+    *error = static_cast<uint32_t>(errno);
+    return false;
   }
   const char* const bytes = static_cast<const char*>(data);
   std::size_t done = 0;
@@ -123,6 +141,7 @@ bool WriteStream(FILE* stream, const void* data, std::size_t size) {
     } else if (WouldBlock(errno)) {
       WaitUntilReady(fd, POLLOUT);
     } else {
+      *error = static_cast<uint32_t>(errno);
       return false;
     }
   }

@@ -114,18 +114,28 @@ std::size_t ReadStream(FILE* stream, void* buffer, std::size_t size, uint32_t* e
   return done;
 }
 
-bool WriteStream(FILE* stream, const void* data, std::size_t size) {
+bool WriteStream(FILE* stream, const void* data, std::size_t size, uint32_t* error) {
+  *error = 0;
   const HANDLE handle = StreamHandle(stream);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = ERROR_INVALID_HANDLE;
+    return false;
+  }
   const char* const bytes = static_cast<const char*>(data);
   std::size_t done = 0;
   while (done < size) {
     const auto wanted = static_cast<DWORD>(std::min(size - done, kMaxTransferBytes));
     DWORD put = 0;
-    if (!WriteFile(handle, bytes + done, wanted, &put, nullptr)) return false;
+    if (!WriteFile(handle, bytes + done, wanted, &put, nullptr)) {
+      *error = GetLastError();
+      return false;
+    }
     done += put;
   }
   return true;
 }
+
+// A write to a pipe whose reader has gone fails on Windows already.
+void SurviveClosedOutput() {}
 
 }  // namespace platform

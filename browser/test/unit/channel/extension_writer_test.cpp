@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "channel/extension_output.h"
 #include "frame_capture.h"
 #include "platform/debug_output.h"
 #include "protection/protected_text.h"
@@ -138,6 +140,29 @@ TEST_F(ExtensionWriterTest, DropsFramesOverOneMebibyte) {
   EXPECT_EQ(Capture([] { WriteExtensionMessage(std::wstring(524288, L'"')); }), "");
   ExpectLinesSinceLastCheck({"Message to Chrome Extension dropped: 1048578 bytes "
                              "exceed the 1048576-byte limit"});
+}
+
+// The browser has stopped reading: the frame is lost with a line naming
+// the error, and the next frame is written as usual.
+TEST_F(ExtensionWriterTest, AFailedWriteDropsOnlyItsFrameWithALine) {
+  const char* const path = "extension_writer_test_read_only";
+  std::fclose(std::fopen(path, "wb"));
+  FILE* readOnly = std::fopen(path, "rb");
+  ASSERT_NE(readOnly, nullptr);
+  SetExtensionOutputForTesting(readOnly);
+  WriteProtectedExtensionMessage(ProtectData(L"lost"));
+  SetExtensionOutputForTesting(nullptr);
+  std::fclose(readOnly);
+  std::remove(path);
+  if (lines_.Available()) {
+    ASSERT_TRUE(lines_.WaitForLineCount(1, kDeadline));
+    const std::string line = lines_.Lines().front();
+    const std::string prefix = "Message to Chrome Extension dropped: write failed: ";
+    EXPECT_EQ(line.substr(0, prefix.size()), prefix);
+    EXPECT_GT(std::stoul(line.substr(prefix.size())), 0u);
+    lines_.Clear();
+  }
+  EXPECT_EQ(Capture([] { WriteExtensionMessage(L"abc"); }), Bytes({5, 0, 0, 0, '"', 'a', 'b', 'c', '"'}));
 }
 
 TEST_F(ExtensionWriterTest, FramesFromManyThreadsArriveWhole) {

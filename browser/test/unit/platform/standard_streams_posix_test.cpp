@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -48,7 +49,8 @@ TEST(StandardStreamsPosixTest, ReadWaitsOnANonBlockingPipeUntilTheCountIsWhole) 
   Pipe ends = OpenPipe(0);
   std::thread writer([&] {
     for (const char* piece : {"abc", "defg", "h"}) {
-      ASSERT_TRUE(platform::WriteStream(ends.writeEnd, piece, std::strlen(piece)));
+      uint32_t error = 0;
+      ASSERT_TRUE(platform::WriteStream(ends.writeEnd, piece, std::strlen(piece), &error));
     }
     std::fclose(ends.writeEnd);
   });
@@ -87,7 +89,8 @@ TEST(StandardStreamsPosixTest, WriteGoesOnThroughAFullNonBlockingPipe) {
       received.append(chunk, count);
     }
   });
-  EXPECT_TRUE(platform::WriteStream(ends.writeEnd, sent.data(), sent.size()));
+  uint32_t error = 0;
+  EXPECT_TRUE(platform::WriteStream(ends.writeEnd, sent.data(), sent.size(), &error));
   std::fclose(ends.writeEnd);
   reader.join();
   std::fclose(ends.readEnd);

@@ -34,10 +34,12 @@ TEST(StandardStreamsTest, WholeWriteThenReadThatEndsShortAtEndOfFile) {
   ASSERT_NE(file, nullptr);
   ASSERT_EQ(platform::SetBinaryMode(file), 0);
   const char bytes[] = "\x05\0\0\0\"a\r\nb\"";
-  ASSERT_TRUE(platform::WriteStream(file, bytes, sizeof(bytes) - 1));
+  uint32_t error = 1;
+  ASSERT_TRUE(platform::WriteStream(file, bytes, sizeof(bytes) - 1, &error));
+  EXPECT_EQ(error, 0u);
   std::rewind(file);
   char back[32] = {};
-  uint32_t error = 1;
+  error = 1;
   EXPECT_EQ(platform::ReadStream(file, back, sizeof(back), &error), sizeof(bytes) - 1);
   EXPECT_EQ(error, 0u);
   EXPECT_EQ(std::memcmp(back, bytes, sizeof(bytes) - 1), 0);
