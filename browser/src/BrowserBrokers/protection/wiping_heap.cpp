@@ -61,11 +61,19 @@ void* AllocateOrNull(Allocate allocate) noexcept {
   }
 }
 
-// The whole block, not only the size that was asked for: the heap's
-// rounding is part of it and may have been written by a string's growth.
+// Without its size, the whole block as the heap knows it is wiped.
 void Release(void* block) noexcept {
   if (block == nullptr) return;
   SecureZero(block, platform::HeapBlockSize(block));
+  platform::FreeHeapBlock(block);
+}
+
+// With the size it was allocated with (containers and strings give it), the
+// bytes that were asked for are all that can have been written: whatever a
+// block held before was wiped when it was freed then.
+void ReleaseSized(void* block, std::size_t size) noexcept {
+  if (block == nullptr) return;
+  SecureZero(block, size);
   platform::FreeHeapBlock(block);
 }
 
@@ -100,8 +108,8 @@ void* operator new[](std::size_t size, std::align_val_t alignment, const std::no
 
 void operator delete(void* block) noexcept { Release(block); }
 void operator delete[](void* block) noexcept { Release(block); }
-void operator delete(void* block, std::size_t) noexcept { Release(block); }
-void operator delete[](void* block, std::size_t) noexcept { Release(block); }
+void operator delete(void* block, std::size_t size) noexcept { ReleaseSized(block, size); }
+void operator delete[](void* block, std::size_t size) noexcept { ReleaseSized(block, size); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
 void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }
 void operator delete(void* block, std::align_val_t alignment) noexcept {
