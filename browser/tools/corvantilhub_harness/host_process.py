@@ -252,9 +252,9 @@ class HostProcess:
         return [call for call in self.bridge_calls.items() if call.fn == fn]
 
 
-def copy_host_without(runner, target_dir: Path, left_out: str) -> Path:
-    """Copies the host and its libraries, except `left_out`, into `target_dir`;
-    returns the copied host executable."""
+def copy_host_without(runner, target_dir: Path, left_out: str = None) -> Path:
+    """Copies the host and its libraries, except `left_out` (if given), into
+    `target_dir`; returns the copied host executable."""
     target_dir.mkdir(parents=True, exist_ok=True)
     for source in runner.bin_dir.iterdir():
         is_library = source.name.endswith(runner.library_suffix)
