@@ -16,25 +16,39 @@ set(CORVANTILHUB_CHROMIUM_EXTENSION_IDS "eipcjlpengcbafdfnolahlhjnijkabfh" CACHE
 set(CORVANTILHUB_FIREFOX_ADDON_IDS "session-test@corvantilhub.example" CACHE STRING
     "Firefox add-on IDs, separated by semicolons")
 
-function(corv_json_array out)
-  set(items "")
-  foreach(item IN LISTS ARGN)
-    string(APPEND items "${separator}\"${item}\"")
-    set(separator ", ")
-  endforeach()
-  set(${out} "[${items}]" PARENT_SCOPE)
+# The file is put together with string(JSON), so it is valid JSON whatever a
+# path or an ID holds.
+function(corv_json_quote out text)
+  string(REPLACE "\\" "\\\\" text "${text}")
+  string(REPLACE "\"" "\\\"" text "${text}")
+  set(${out} "\"${text}\"" PARENT_SCOPE)
 endfunction()
 
-corv_json_array(chromium_ids ${CORVANTILHUB_CHROMIUM_EXTENSION_IDS})
-corv_json_array(firefox_ids ${CORVANTILHUB_FIREFOX_ADDON_IDS})
-file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/package-info.json @ONLY CONTENT [=[
-{
-  "version": "@PROJECT_VERSION@",
-  "platform": "@CMAKE_SYSTEM_NAME@",
-  "bin_dir": "@CMAKE_RUNTIME_OUTPUT_DIRECTORY@",
-  "harrowmere_library": "@CORVANTILHUB_HARROWMERE_LIBRARY@",
-  "tollgatelink_library": "@CORVANTILHUB_TOLLGATELINK_LIBRARY@",
-  "chromium_extension_ids": @chromium_ids@,
-  "firefox_addon_ids": @firefox_ids@
-}
-]=])
+function(corv_json_string_array out)
+  set(array "[]")
+  foreach(item IN LISTS ARGN)
+    corv_json_quote(quoted "${item}")
+    string(JSON length LENGTH "${array}")
+    string(JSON array SET "${array}" ${length} "${quoted}")
+  endforeach()
+  set(${out} "${array}" PARENT_SCOPE)
+endfunction()
+
+function(corv_json_set_string json_variable name value)
+  corv_json_quote(quoted "${value}")
+  string(JSON json SET "${${json_variable}}" ${name} "${quoted}")
+  set(${json_variable} "${json}" PARENT_SCOPE)
+endfunction()
+
+set(package_info "{}")
+corv_json_set_string(package_info version "${PROJECT_VERSION}")
+corv_json_set_string(package_info platform "${CMAKE_SYSTEM_NAME}")
+corv_json_set_string(package_info bin_dir "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
+corv_json_set_string(package_info harrowmere_library "${CORVANTILHUB_HARROWMERE_LIBRARY}")
+corv_json_set_string(package_info tollgatelink_library "${CORVANTILHUB_TOLLGATELINK_LIBRARY}")
+corv_json_string_array(chromium_ids ${CORVANTILHUB_CHROMIUM_EXTENSION_IDS})
+corv_json_string_array(firefox_ids ${CORVANTILHUB_FIREFOX_ADDON_IDS})
+string(JSON package_info SET "${package_info}" chromium_extension_ids "${chromium_ids}")
+string(JSON package_info SET "${package_info}" firefox_addon_ids "${firefox_ids}")
+# Written as it stands: file(CONFIGURE) would expand ${...} and @...@ in it.
+file(WRITE ${CMAKE_BINARY_DIR}/package-info.json "${package_info}\n")

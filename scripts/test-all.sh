@@ -62,6 +62,12 @@ run_pytest() {  # name, then pytest arguments
 have_suite() { ls "$1"/test_*.py >/dev/null 2>&1; }
 wanted() { [ "$selection" = all ] || [ "$selection" = "$1" ]; }
 
+# First of all: the host's folders include one another only downward.
+if ! timed "layers" /usr/bin/python3 scripts/check-layers.py; then
+  echo "LAYERS: an include goes against the layer order (scripts/check-layers.py)" >> "$reports/errors.txt"
+  failed=1
+fi
+
 if wanted native; then
   for preset in native asan tsan; do
     build "$preset" && run_ctest "$preset"

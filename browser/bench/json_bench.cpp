@@ -5,11 +5,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "channel/text_conversion.h"
 #include "heap_counter.h"
 #include "messages/json_reader.h"
-#include "messages/tab_message.h"
 #include "messages/json_value.h"
+#include "messages/tab_message.h"
+#include "messages/text_conversion.h"
 #include "messages/update_log_level_message.h"
 
 namespace {

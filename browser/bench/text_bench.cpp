@@ -4,9 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "channel/json_string_escape.h"
-#include "channel/text_conversion.h"
 #include "heap_counter.h"
+#include "messages/json_escape.h"
+#include "messages/text_conversion.h"
 
 namespace {
 

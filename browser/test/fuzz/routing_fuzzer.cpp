@@ -25,11 +25,11 @@
 
 #include "captured_output.h"
 #include "channel/extension_writer.h"
-#include "channel/text_conversion.h"
 #include "handling/message_handler.h"
 #include "messages/json_reader.h"
+#include "messages/text_conversion.h"
 #include "protection/protected_text.h"
-#include "unit/support/agent_sdk_double.h"
+#include "support/agent_sdk_double.h"
 
 namespace {
 

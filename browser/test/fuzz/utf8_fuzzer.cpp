@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "channel/text_conversion.h"
 #include "fuzz_input.h"
+#include "messages/text_conversion.h"
 #include "reference_utf.h"
 
 namespace {

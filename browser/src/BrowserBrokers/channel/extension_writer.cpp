@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "channel/extension_output.h"
-#include "channel/json_string_escape.h"
-#include "channel/text_conversion.h"
+#include "messages/json_escape.h"
+#include "messages/text_conversion.h"
 #include "platform/debug_output.h"
 #include "platform/standard_streams.h"
 #include "protection/protected_text.h"

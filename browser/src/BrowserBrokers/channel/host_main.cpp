@@ -1,10 +1,14 @@
 // The host's entry point: prepares the standard streams, starts the
 // handler, the designer bridge thread and the log-level watcher, and serves
-// the extension until its input ends.
+// the extension until its input ends. The one place that knows every
+// subsystem and wires them together: frames from the read loop go to the
+// handler and, for element paths, to the designer relay; the frame writers
+// are the handler's reply callback and the designer's text function.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -14,6 +18,7 @@
 #include "channel/read_loop.h"
 #include "channel/startup_check.h"
 #include "designer/designer_bridge.h"
+#include "designer/xpath_relay.h"
 #include "handling/message_handler.h"
 #include "platform/debug_output.h"
 #include "platform/host_entry.h"
@@ -28,10 +33,20 @@ constexpr std::chrono::milliseconds kExitWritePatience{1000};
 // The host runs on without the designer when its thread can't be had.
 void StartDesignerBridgeThread() {
   try {
-    std::thread(browser_extensions::RunDesignerBridge).detach();
+    std::thread(browser_extensions::RunDesignerBridge, &OnDesignerText).detach();
   } catch (const std::system_error&) {
     platform::OutputDebugLineW(L"Designer bridge thread could not be started");
   }
+}
+
+// One frame's text: routed by the handler, which also tells its type; an
+// element path ("XPath", exactly) then goes to the designer too.
+void ReceiveFrame(CMessageHandler& handler, std::wstring& type, const char* text) {
+  // A message must never inherit the type of the one before it, also when
+  // the one before ran out of memory half-way.
+  type.clear();
+  handler.ProcessMessage(text, type);
+  if (type == L"XPath") browser_extensions::RelayXPath(text);
 }
 
 }  // namespace
@@ -57,7 +72,10 @@ int HostMain() {
   handler->Start();
   platform::OutputDebugLineW(L"Corvantilhub Activated");
 
-  browser_extensions::RunReadLoop(channel.input, *handler);
+  std::wstring type;
+  browser_extensions::RunReadLoop(channel.input, [&handler, &type](const char* text) {
+    ReceiveFrame(*handler, type, text);
+  });
 
   platform::OutputDebugLineW(L"Going to exit");
   // Stops the watcher; nothing is joined.

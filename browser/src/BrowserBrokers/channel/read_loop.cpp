@@ -8,8 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "designer/xpath_relay.h"
-#include "handling/message_handler.h"
 #include "platform/debug_output.h"
 #include "platform/standard_streams.h"
 
@@ -101,10 +99,9 @@ std::optional<size_t> ReadBody(InboundReader& input, uint32_t length,
 }
 
 // Reads one body and hands it on. Returns false when memory ran out on the
-// way (for the body, its conversions, parsing, routing or a handler); the
-// message is then dropped and the stream is still in step.
-bool HandleFrameBody(InboundReader& input, uint32_t length, CMessageHandler& handler,
-                     std::wstring& type) {
+// way (for the body, or for whatever the receiver did with it); the message
+// is then dropped and the stream is still in step.
+bool HandleFrameBody(InboundReader& input, uint32_t length, const FrameReceiver& receive) {
   std::unique_ptr<char[]> body;
   const std::optional<size_t> arrived = ReadBody(input, length, body);
   if (!arrived) return false;
@@ -112,8 +109,7 @@ bool HandleFrameBody(InboundReader& input, uint32_t length, CMessageHandler& han
   if (input.Failed()) return true;
   body[*arrived] = '\0';
   try {
-    handler.ProcessMessage(body.get(), type);
-    if (type == L"XPath") RelayXPath(body.get());
+    receive(body.get());
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -122,9 +118,8 @@ bool HandleFrameBody(InboundReader& input, uint32_t length, CMessageHandler& han
 
 }  // namespace
 
-void RunReadLoop(FILE* stream, CMessageHandler& handler) {
+void RunReadLoop(FILE* stream, const FrameReceiver& receive) {
   InboundReader input(stream);
-  std::wstring type;
   for (;;) {
     // Browsers send the length as an unsigned count.
     uint32_t length = 0;
@@ -137,9 +132,7 @@ void RunReadLoop(FILE* stream, CMessageHandler& handler) {
       DiscardFrameBody(input, length);
       continue;
     }
-    if (!HandleFrameBody(input, length, handler, type)) ReportFrameOutOfMemory(length);
-    // A message must never inherit the type of the one before it.
-    type.clear();
+    if (!HandleFrameBody(input, length, receive)) ReportFrameOutOfMemory(length);
   }
 }
 

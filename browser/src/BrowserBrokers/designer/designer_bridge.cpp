@@ -1,6 +1,5 @@
 #include "designer/designer_bridge.h"
 
-#include "channel/extension_writer.h"
 #include "designer/bridge_state.h"
 #include "platform/debug_output.h"
 #include "platform/last_error.h"
@@ -18,10 +17,13 @@ Function LookUp(platform::LibraryHandle library, const char* exportName) {
 
 }  // namespace
 
-void RunDesignerBridge() { RunDesignerBridgeWithLibrary(kBridgeLibraryName); }
+void RunDesignerBridge(DesignerTextFunction onDesignerText) {
+  RunDesignerBridgeWithLibrary(kBridgeLibraryName, onDesignerText);
+}
 
 // Runs on the bridge thread.
-void RunDesignerBridgeWithLibrary(const std::wstring& dllName) {
+void RunDesignerBridgeWithLibrary(const std::wstring& dllName,
+                                  DesignerTextFunction onDesignerText) {
   platform::LibraryHandle library = platform::LoadLibraryByName(dllName);
   if (library == nullptr) {
     const uint32_t error = platform::LastErrorCode();
@@ -36,7 +38,7 @@ void RunDesignerBridgeWithLibrary(const std::wstring& dllName) {
   state->library = library;
   state->getInstance = LookUp<GetInstanceFunction>(library, kGetInstanceExport);
   if (state->getInstance != nullptr)
-    state->instance = state->getInstance(&OnDesignerText);
+    state->instance = state->getInstance(onDesignerText);
   state->createThreadBroker =
       LookUp<CreateThreadBrokerFunction>(library, kCreateThreadBrokerExport);
   state->sendMessageToSpindlecraft = LookUp<SendMessageToSpindlecraftFunction>(

@@ -5,14 +5,19 @@
 
 #include <string>
 
+#include "designer/bridge_exports.h"
+
 namespace browser_extensions {
 
-// The body of the bridge thread; loads "Tollgatelink.dll". Returns when the
-// library's CreateThreadBroker returns, or at once when the library can't
-// be loaded.
-void RunDesignerBridge();
+// The body of the bridge thread; loads "Tollgatelink.dll" and hands it
+// `onDesignerText`, the plain function through which the designer's text
+// goes to the extension (the entry point gives the frame writer's). Returns
+// when the library's CreateThreadBroker returns, or at once when the library
+// can't be loaded.
+void RunDesignerBridge(DesignerTextFunction onDesignerText);
 
 // The same with another library name, so tests can load a fake bridge.
-void RunDesignerBridgeWithLibrary(const std::wstring& dllName);
+void RunDesignerBridgeWithLibrary(const std::wstring& dllName,
+                                  DesignerTextFunction onDesignerText);
 
 }  // namespace browser_extensions

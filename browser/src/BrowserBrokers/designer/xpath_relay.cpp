@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "messages/report_text.h"
-#include "channel/text_conversion.h"
 #include "designer/bridge_state.h"
+#include "messages/report_text.h"
+#include "messages/text_conversion.h"
 #include "platform/debug_output.h"
 
 namespace browser_extensions {

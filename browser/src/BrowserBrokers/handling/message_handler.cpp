@@ -6,10 +6,10 @@
 #include <thread>
 #include <utility>
 
-#include "messages/report_text.h"
-#include "channel/text_conversion.h"
 #include "messages/handler_base.h"
+#include "messages/report_text.h"
 #include "messages/tab_message.h"
+#include "messages/text_conversion.h"
 #include "platform/debug_output.h"
 
 namespace browser_extensions {

@@ -2,9 +2,9 @@
 // one agent SDK function. Page loads and basic-authentication prompts also
 // hand the agent a copy of the reply callback, through which it answers the
 // extension later, from any thread.
-#include "messages/report_text.h"
 #include "handling/agent_sdk.h"
 #include "messages/page_response_credential_payloads.h"
+#include "messages/report_text.h"
 #include "messages/trigger_log_payloads.h"
 #include "platform/debug_output.h"
 

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "channel/extension_writer.h"
 #include "designer/bridge_state.h"
 #include "designer/designer_bridge.h"
 #include "designer/xpath_relay.h"
@@ -22,6 +21,10 @@ using Record = std::vector<std::wstring>;
 
 constexpr wchar_t kFakeBridge[] = L"FakeTollgatelink.dll";
 const std::wstring kToken = L"|1234605616436508552";  // 0x1122334455667788
+
+// What the bridge is handed for the designer's text; the fake records its
+// address.
+void DesignerText(const std::wstring&, const std::wstring&) {}
 
 class DesignerRelayTest : public ::testing::Test {
  protected:
@@ -47,7 +50,7 @@ class DesignerRelayTest : public ::testing::Test {
 };
 
 TEST_F(DesignerRelayTest, MissingLibraryLeavesTheRelayIdle) {
-  RunDesignerBridgeWithLibrary(L"NoSuchBridge.dll");
+  RunDesignerBridgeWithLibrary(L"NoSuchBridge.dll", &DesignerText);
   RelayXPath(R"({"type":"XPath"})");
 
   EXPECT_EQ(PublishedBridgeState(), nullptr);
@@ -61,7 +64,7 @@ TEST_F(DesignerRelayTest, MissingLibraryLeavesTheRelayIdle) {
 }
 
 TEST_F(DesignerRelayTest, ReadyBridgeGetsTheWholeTextAsUtf16WithTheToken) {
-  RunDesignerBridgeWithLibrary(kFakeBridge);
+  RunDesignerBridgeWithLibrary(kFakeBridge, &DesignerText);
   RelayXPath(R"({"tabID":"1","type":"XPath","payload":{"x":"/a"}})");
   RelayXPath("\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"");
   const char withZero[] = "{\"p\":\"a\"}\0tail";
@@ -69,7 +72,7 @@ TEST_F(DesignerRelayTest, ReadyBridgeGetsTheWholeTextAsUtf16WithTheToken) {
 
   const std::wstring nonAscii = {L'"', 0x00E9, 0x20AC, 0xD83D, 0xDE00, L'"'};
   const std::wstring hostFunction =
-      std::to_wstring(reinterpret_cast<uintptr_t>(&OnDesignerText));
+      std::to_wstring(reinterpret_cast<uintptr_t>(&DesignerText));
   const Record expected = {L"instance for " + hostFunction,
                            L"broker Corvantilhub Corvantilhub",
                            LR"({"tabID":"1","type":"XPath","payload":{"x":"/a"}})" + kToken,
@@ -84,7 +87,7 @@ TEST_F(DesignerRelayTest, ReadyBridgeGetsTheWholeTextAsUtf16WithTheToken) {
 TEST_F(DesignerRelayTest, RelaysBeforeTheBridgeIsReadyAreDroppedNotQueued) {
   RelayXPath("early");
   // Relays race the loading thread: each sees no bridge or all of it.
-  std::thread bridgeThread(RunDesignerBridgeWithLibrary, std::wstring(kFakeBridge));
+  std::thread bridgeThread(RunDesignerBridgeWithLibrary, std::wstring(kFakeBridge), &DesignerText);
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   Record record;
   while (record.size() < 3 && std::chrono::steady_clock::now() < giveUp) {

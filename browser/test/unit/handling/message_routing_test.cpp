@@ -3,14 +3,12 @@
 // out-parameter, and how the agent's answers reach the extension.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "channel/extension_output.h"
-#include "channel/extension_writer.h"
-#include "channel/text_conversion.h"
 #include "handling/message_handler.h"
+#include "messages/text_conversion.h"
 #include "platform/debug_output.h"
 #include "protection/protected_text.h"
 #include "support/agent_sdk_double.h"
@@ -43,10 +41,8 @@ class MessageRoutingTest : public ::testing::TestWithParam<RouteCase> {
  protected:
   void SetUp() override { agent_double::Reset(); }
 
-  // The callback the host itself uses: unwrap, then write one frame.
-  CMessageHandler handler_{[](const std::wstring&, const std::wstring& text) {
-    WriteProtectedExtensionMessage(text);
-  }};
+  // No agent answers here: the routing alone is looked at.
+  CMessageHandler handler_{[](const std::wstring&, const std::wstring&) {}};
 };
 
 std::vector<std::wstring> DescribedCalls() {
@@ -124,15 +120,13 @@ TEST_F(HandlerSideEffectsTest, WritesItsDebugLinesInOrder) {
 }
 
 // The agent answers later through its copies of the callback, with
-// protected text; each answer must become one frame of the unwrapped text,
-// also after the handler is gone.
-TEST_F(HandlerSideEffectsTest, AgentAnswersBecomeUnwrappedFrames) {
-  FILE* output = std::tmpfile();
-  ASSERT_NE(output, nullptr);
-  SetExtensionOutputForTesting(output);
+// protected text; each copy must still reach the handler's callback, also
+// after the handler is gone.
+TEST_F(HandlerSideEffectsTest, AgentAnswersReachTheCallbackAfterTheHandlerIsGone) {
+  auto answers = std::make_shared<std::vector<std::wstring>>();
   {
-    CMessageHandler handler([](const std::wstring&, const std::wstring& text) {
-      WriteProtectedExtensionMessage(text);
+    CMessageHandler handler([answers](const std::wstring&, const std::wstring& text) {
+      answers->push_back(UnProtectData(text));
     });
     std::wstring type;
     handler.ProcessMessage(R"({"type":"documentComplete"})", type);
@@ -142,14 +136,7 @@ TEST_F(HandlerSideEffectsTest, AgentAnswersBecomeUnwrappedFrames) {
   ASSERT_EQ(calls.size(), 2u);
   calls[0].reply(L"ignored", ProtectData(L"ok"));
   calls[1].reply(L"", ProtectData(L"a\"b"));
-  SetExtensionOutputForTesting(nullptr);
-
-  std::rewind(output);
-  char bytes[64];
-  const size_t count = std::fread(bytes, 1, sizeof(bytes), output);
-  std::fclose(output);
-  EXPECT_EQ(std::string(bytes, count),
-            std::string("\x04\0\0\0\"ok\"" "\x06\0\0\0\"a\\\"b\"", 18));
+  EXPECT_EQ(*answers, (std::vector<std::wstring>{L"ok", L"a\"b"}));
 }
 
 }  // namespace

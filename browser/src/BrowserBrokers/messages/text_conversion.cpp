@@ -1,4 +1,4 @@
-#include "channel/text_conversion.h"
+#include "messages/text_conversion.h"
 
 #include <algorithm>
 #include <climits>

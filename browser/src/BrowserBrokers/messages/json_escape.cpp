@@ -1,4 +1,4 @@
-#include "channel/json_string_escape.h"
+#include "messages/json_escape.h"
 
 #include <cstring>
 
