@@ -1,6 +1,7 @@
 """Secrets leave no trace in the host: once every message that carried one
 has been handled and answered, the host's memory holds none of them, except
-the one copy of a saved password that the agent keeps on purpose."""
+the one copy of a saved password that the agent keeps on purpose; and no
+other process of the host's user can read that memory or get it in a core."""
 import json
 import os
 import pwd
