@@ -6,6 +6,8 @@
 the Windows build is looked for in windows/bin beside it unless --windows-bin
 says otherwise.
 """
+import os
+import pwd
 from pathlib import Path
 
 import pytest
@@ -50,6 +52,18 @@ def home(tmp_path) -> Path:
     folder = tmp_path / "home"
     folder.mkdir()
     return folder
+
+
+@pytest.fixture
+def other_user():
+    """The uid and gid of nobody, a user whose files root must not trust."""
+    if os.geteuid() != 0:
+        pytest.skip("handing files to another user needs root")
+    try:
+        entry = pwd.getpwnam("nobody")
+    except KeyError:
+        pytest.skip("there is no user nobody here")
+    return entry.pw_uid, entry.pw_gid
 
 
 def _require_file(path: Path, what: str) -> Path:

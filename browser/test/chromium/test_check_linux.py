@@ -9,6 +9,7 @@ import subprocess
 from pathlib import Path
 
 import pytest
+from root_home import with_root_home
 
 CHROMIUM_ID = "eipcjlpengcbafdfnolahlhjnijkabfh"
 OTHER_ID = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
@@ -28,8 +29,8 @@ def tool(register_tool, home):
                if not key.startswith("XDG_")}
         env.update(HOME=str(home), XDG_DATA_HOME=str(home / "data"),
                    XDG_RUNTIME_DIR=str(home))
-        result = subprocess.run([str(register_tool), *arguments], env=env,
-                                capture_output=True, text=True, timeout=120)
+        result = subprocess.run(with_root_home([str(register_tool), *arguments], home),
+                                env=env, capture_output=True, text=True, timeout=120)
         return result.returncode, result.stdout, result.stderr
     return run
 
@@ -133,13 +134,20 @@ def test_no_manifest_lists_every_place_looked(tool, home):
         "--extension <extension ID>"]
 
 
-def test_invalid_json_names_the_file_and_the_place(tool, home, host):
-    path = write_manifest(home, text='{"name": "com.corvantilhub.host",\n  "path": }')
+@pytest.mark.parametrize("text, error", [
+    ('{"name": "com.corvantilhub.host",\n  "path": }',
+     "parse error at line 2, column 11: syntax error while parsing value - unexpected '}'; "
+     "expected '[', '{', or a literal"),
+    # A file that is no manifest at all shows none of its text.
+    ('"s3cr3t passphrase', "parse error at line 1, column 19: syntax error while parsing value - "
+     "invalid string: missing closing quote"),
+])
+def test_invalid_json_names_the_file_and_the_place(tool, home, host, text, error):
+    path = write_manifest(home, text=text)
     code, out, _ = tool("check", "--browser", "chromium", "--user")
     assert code == 1
     assert step(out, "chromium", "json") == [
-        "chromium: json: FAILED: invalid: parse error at line 2, column 11: syntax error while "
-        "parsing value - unexpected '}'; expected '[', '{', or a literal",
+        f"chromium: json: FAILED: invalid: {error}",
         f"fix: mend {path}; or run corvantilhub-register register --browser chromium "
         "--extension <extension ID>"]
     assert "chromium: name:" not in out  # nothing further can be read
@@ -217,8 +225,14 @@ def test_extension_faults(tool, home, host, browser, fields, asked, detail):
     assert step(out, browser, "extension") == [
         f"{browser}: extension: FAILED: {detail}",
         f"fix: run corvantilhub-register register --browser {browser} --extension {asked}"]
-    # The host itself is fine: it is started for the extension asked about.
-    assert step(out, browser, "start")[0].startswith(f"{browser}: start: ok:")
+    # The host itself is fine: it is started for the extension asked about;
+    # but as root, check starts no host from a manifest the browser refuses.
+    start = step(out, browser, "start")[0]
+    if os.geteuid() == 0:
+        assert start == (f"{browser}: start: FAILED: not probed: {browser} would not start the "
+                         "host this manifest names, so check starts nothing as root")
+    else:
+        assert start.startswith(f"{browser}: start: ok:")
 
 
 def test_a_host_whose_agent_library_is_missing(tool, home, host, tmp_path):
@@ -303,3 +317,134 @@ def test_firefox_passes_over_a_user_manifest_it_cannot_use(tool, home, host, sys
         f"firefox: manifest: ok: {system_manifest}",
         f"note: passed over {user_manifest}, which firefox can't use (extension: {FIREFOX_ID} not "
         "allowed; the manifest allows other@example.org)"]
+
+
+# ---------------------------------------------------------------------------
+# check run as root: it reads and starts only what no other user can change
+# ---------------------------------------------------------------------------
+
+def hand_over(folder: Path, owner) -> None:
+    for path in [folder, *folder.rglob("*")]:
+        os.lchown(path, *owner)
+
+
+def users_program(folder: Path, marker: Path) -> Path:
+    """A program that, were it ever started, would note who ran it."""
+    program = folder / "bin" / "host"
+    program.parent.mkdir(parents=True)
+    program.write_text(f"#!/bin/sh\nid > {marker}\n", encoding="utf-8")
+    program.chmod(0o755)
+    return program
+
+
+def manifest_naming(path: Path, program: Path, **fields) -> Path:
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_text(json.dumps({
+        "name": path.stem, "description": "d", "path": str(program), "type": "stdio",
+        "allowed_origins": [f"chrome-extension://{CHROMIUM_ID}/"], **fields}), encoding="utf-8")
+    return path
+
+
+def check_as_root(register_tool, root_home: Path, env: dict, *arguments):
+    root_home.mkdir(exist_ok=True)
+    env = {key: value for key, value in os.environ.items() if not key.startswith("XDG_")} | env
+    result = subprocess.run(with_root_home([str(register_tool), "check", *arguments], root_home),
+                            env=env, capture_output=True, text=True, timeout=120)
+    return result.returncode, result.stdout + result.stderr
+
+
+def test_root_reads_its_own_home_and_leaves_the_users_files_alone(register_tool, host, tmp_path,
+                                                                  other_user):
+    """sudo -E keeps a user's HOME and XDG folders. Root's check must neither
+    read the user's manifest nor start the user's program, and its start of
+    root's own host must make no file of root's among the user's (such as
+    the key folder below XDG_DATA_HOME)."""
+    user_home, marker = tmp_path / "ann", tmp_path / "ran"
+    manifest_naming(manifest_file(user_home), users_program(user_home, marker))
+    hand_over(user_home, other_user)
+    root_home = tmp_path / "root"
+    write_manifest(root_home, default_path=str(host))
+    code, out = check_as_root(register_tool, root_home, {
+        "HOME": str(user_home), "XDG_CONFIG_HOME": str(user_home / ".config"),
+        "XDG_DATA_HOME": str(user_home / ".local/share")}, "--browser", "chromium")
+    assert code == 0, out
+    assert step(out, "chromium", "manifest")[0] == \
+        f"chromium: manifest: ok: {manifest_file(root_home)}"
+    assert step(out, "chromium", "start")[0].startswith("chromium: start: ok: ")
+    assert not marker.exists()
+    assert str(user_home) not in out  # neither looked at nor quoted
+    assert [path for path in user_home.rglob("*") if path.lstat().st_uid == 0] == []
+
+
+@pytest.mark.parametrize("manifest_kind, owners_folder", [
+    ("the user's own", "profile"),
+    ("the user's link to a root-only file", "profile"),
+    ("root's link to the user's manifest", "ann")])
+def test_root_reads_no_manifest_that_another_user_can_change(register_tool, tmp_path, other_user,
+                                                             manifest_kind, owners_folder):
+    name = f"org.corvantilhub.trust_{os.getpid()}"
+    profile, user_folder, marker = tmp_path / "profile", tmp_path / "ann", tmp_path / "ran"
+    manifest = profile / "NativeMessagingHosts" / f"{name}.json"
+    users_manifest = manifest_naming(user_folder / f"{name}.json",
+                                     users_program(user_folder, marker))
+    secret = manifest_naming(tmp_path / "secret.json", Path("/nowhere"), name="s3cr3t")
+    secret.chmod(0o600)
+    if manifest_kind == "the user's own":
+        manifest_naming(manifest, user_folder / "bin" / "host")
+    else:
+        manifest.parent.mkdir(parents=True)
+        manifest.symlink_to(secret if "root-only" in manifest_kind else users_manifest)
+    hand_over(user_folder, other_user)
+    if owners_folder == "profile":
+        hand_over(profile, other_user)
+    code, out = check_as_root(register_tool, tmp_path / "root", {}, "--browser", "chromium",
+                              "--name", name, "--user-data-dir", str(profile))
+    assert code == 1
+    assert not marker.exists()
+    assert "s3cr3t" not in out and str(user_folder / "bin") not in out
+    assert step(out, "chromium", "start") == [
+        "chromium: start: FAILED: not probed: the manifest was not read: "
+        f"{tmp_path / owners_folder} belongs to nobody (uid {other_user[0]})",
+        "fix: as root, check reads and starts only files that no other user can change: make "
+        "them root's and not writable by group or others, or run check as the user who runs "
+        "the browser"]
+
+
+@pytest.mark.parametrize("change, objection", [
+    ("the program is the user's", "{ann} belongs to nobody (uid {uid})"),
+    ("a library beside the host is the user's",
+     "{copy}/libTollgatelink.so belongs to nobody (uid {uid})"),
+    ("anyone may write the host", "{copy}/Corvantilhub may be written by anyone"),
+    ("anyone may write the host's folder", "{copy} may be written by anyone"),
+    # /tmp keeps root's entries, not a user's link to root's host.
+    ("the host is a link of the user's in /tmp", "/tmp may be written by anyone")])
+def test_root_starts_no_host_that_another_user_can_change(register_tool, host, tmp_path,
+                                                          other_user, change, objection):
+    name = f"org.corvantilhub.trust_{os.getpid()}"
+    user_folder, copy, marker = tmp_path / "ann", tmp_path / "copy", tmp_path / "ran"
+    program = users_program(user_folder, marker)
+    hand_over(user_folder, other_user)
+    shutil.copytree(host.parent, copy, ignore=lambda folder, names: [
+        entry for entry in names if not entry.startswith(("Corvantilhub", "lib"))])
+    if change.startswith("a library"):
+        os.chown(copy / "libTollgatelink.so", *other_user)
+    elif change == "anyone may write the host":
+        (copy / "Corvantilhub").chmod(0o777)
+    elif change == "anyone may write the host's folder":
+        copy.chmod(0o777)
+    named = {"the program is the user's": program,
+             "the host is a link of the user's in /tmp": Path(f"/tmp/{name}")}.get(
+                 change, copy / "Corvantilhub")
+    manifest_naming(tmp_path / "profile" / "NativeMessagingHosts" / f"{name}.json", named)
+    if named.parent == Path("/tmp"):
+        named.symlink_to(copy / "Corvantilhub")
+        os.lchown(named, *other_user)
+    try:
+        code, out = check_as_root(register_tool, tmp_path / "root", {}, "--browser", "chromium",
+                                  "--name", name, "--user-data-dir", str(tmp_path / "profile"))
+    finally:
+        Path(f"/tmp/{name}").unlink(missing_ok=True)
+    assert code == 1
+    assert not marker.exists()
+    assert step(out, "chromium", "start")[0] == "chromium: start: FAILED: not probed: " + \
+        objection.format(ann=user_folder, copy=copy, uid=other_user[0])

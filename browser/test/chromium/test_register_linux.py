@@ -8,6 +8,7 @@ import subprocess
 from pathlib import Path
 
 import pytest
+from root_home import with_root_home
 
 CHROMIUM_ID = "eipcjlpengcbafdfnolahlhjnijkabfh"
 FIREFOX_ID = "corvantilhub@example.org"
@@ -30,11 +31,12 @@ SYSTEM_FOLDERS = {
 @pytest.fixture
 def register(register_tool, home):
     """Runs the tool with the private HOME; extra environment as keywords."""
-    def run(*arguments, **environment):
+    def run(*arguments, umask=None, **environment):
         env = {key: value for key, value in os.environ.items() if key != "XDG_CONFIG_HOME"}
         env.update(HOME=str(home), **environment)
-        return subprocess.run([str(register_tool), *arguments], env=env, capture_output=True,
-                              text=True, timeout=60)
+        return subprocess.run(with_root_home([str(register_tool), *arguments], home), env=env,
+                              capture_output=True, text=True, timeout=60,
+                              preexec_fn=None if umask is None else lambda: os.umask(umask))
     return run
 
 
@@ -69,13 +71,21 @@ def test_writes_each_browsers_manifest_into_its_user_folder(register, home, nati
 
 
 def test_chromium_family_follows_xdg_config_home(register, home, tmp_path):
+    """Except as root, whose folders are below its home in the password
+    database whatever the environment says (sudo -E keeps a user's)."""
     config = tmp_path / "config"
     result = register("register", "--browser", "chrome,firefox", "--extension", CHROMIUM_ID,
                       "--extension", FIREFOX_ID, "--host", "/opt/corvantilhub/Corvantilhub",
                       XDG_CONFIG_HOME=str(config))
     assert result.returncode == 0, result.stderr
-    assert files_below(config) == [config / "google-chrome/NativeMessagingHosts" / f"{HOST_NAME}.json"]
-    assert files_below(home) == [home / USER_FOLDERS["firefox"] / f"{HOST_NAME}.json"]
+    firefox = home / USER_FOLDERS["firefox"] / f"{HOST_NAME}.json"
+    if os.geteuid() == 0:
+        assert files_below(config) == []
+        chrome = home / USER_FOLDERS["chrome"] / f"{HOST_NAME}.json"
+        assert files_below(home) == sorted([firefox, chrome])
+    else:
+        assert files_below(config) == [config / "google-chrome/NativeMessagingHosts" / f"{HOST_NAME}.json"]
+        assert files_below(home) == [firefox]
 
 
 def test_user_data_dir_registers_for_one_profile_only(register, home, tmp_path):
@@ -100,6 +110,69 @@ def test_manifest_stays_valid_json_for_any_host_path(register, home, tmp_path):
     manifest = read_manifest(home / USER_FOLDERS["edge"] / "org.example.sso_host.json")
     assert manifest == expected_manifest("edge", str(host), name="org.example.sso_host")
     assert "warning: no host executable at" in result.stderr
+
+
+@pytest.mark.parametrize("umask", [0o000, 0o077])
+def test_folders_and_manifests_are_readable_by_all_and_writable_by_none_else(register, home,
+                                                                             umask):
+    result = register("register", "--browser", "chromium,firefox", "--extension", CHROMIUM_ID,
+                      "--extension", FIREFOX_ID, umask=umask)
+    assert result.returncode == 0, result.stderr
+    manifests = [home / USER_FOLDERS[browser] / f"{HOST_NAME}.json"
+                 for browser in ("chromium", "firefox")]
+    assert files_below(home) == sorted(manifests)  # no file left over on the way
+    folders = {path: path.stat().st_mode & 0o7777 for path in home.rglob("*") if path.is_dir()}
+    assert folders == {path: 0o755 for path in folders}
+    assert [path.stat().st_mode & 0o7777 for path in manifests] == [0o644, 0o644]
+
+
+@pytest.mark.parametrize("planted", ["the manifest", "the manifest's folder"])
+def test_writes_through_no_link_that_another_user_planted(register, home, tmp_path, other_user,
+                                                         planted):
+    precious = tmp_path / "precious"
+    precious.mkdir(mode=0o700)
+    (precious / "root-only").write_text("root's own")
+    profile = tmp_path / "profile"
+    manifests = profile / "NativeMessagingHosts"
+    manifest = manifests / f"{HOST_NAME}.json"
+    if planted == "the manifest":
+        manifests.mkdir(parents=True)
+        manifest.symlink_to(precious / "root-only")
+    else:
+        profile.mkdir()
+        manifests.symlink_to(precious)
+    for path in [profile, *profile.rglob("*")]:
+        os.lchown(path, *other_user)
+
+    result = register("register", "--browser", "chromium", "--user-data-dir", str(profile),
+                      "--extension", CHROMIUM_ID, "--host", "/opt/corvantilhub/Corvantilhub")
+    assert (precious / "root-only").read_text() == "root's own"
+    assert list(precious.iterdir()) == [precious / "root-only"]
+    if planted == "the manifest":
+        assert result.returncode == 0, result.stderr
+        assert not manifest.is_symlink()  # the link was replaced, not followed
+        assert read_manifest(manifest) == expected_manifest("chromium",
+                                                            "/opt/corvantilhub/Corvantilhub")
+    else:
+        assert result.returncode == 1
+        assert f"{profile} belongs to nobody" in result.stderr
+
+
+def test_unregister_removes_nothing_through_a_link_another_user_planted(register, tmp_path,
+                                                                      other_user):
+    precious = tmp_path / "precious"
+    precious.mkdir(mode=0o700)
+    (precious / f"{HOST_NAME}.json").write_text("root's own")
+    profile = tmp_path / "profile"
+    profile.mkdir()
+    (profile / "NativeMessagingHosts").symlink_to(precious)
+    for path in (profile, profile / "NativeMessagingHosts"):
+        os.lchown(path, *other_user)
+
+    result = register("unregister", "--browser", "chromium", "--user-data-dir", str(profile))
+    assert result.returncode == 1
+    assert f"{profile} belongs to nobody" in result.stderr
+    assert (precious / f"{HOST_NAME}.json").read_text() == "root's own"
 
 
 def test_system_scope_dry_run_names_the_system_folders_and_writes_nothing(register, home):

@@ -148,6 +148,38 @@ def test_system_scope_writes_below_hklm(wine):
     assert wine.default_value(key_of("firefox", name, root="HKEY_LOCAL_MACHINE")) is None
 
 
+@pytest.mark.parametrize("made_first_by", ["another user", "an administrator, open to all"])
+def test_system_manifests_live_where_only_administrators_may_change_them(wine, request,
+                                                                        made_first_by):
+    """%ProgramData% lets every user make folders: one made there first must
+    not take the manifest that HKLM points every browser at."""
+    name = "com.corvantilhub.first_come"
+    root = wine.unix_path(r"C:\ProgramData\Corvantilhub")
+    shutil.rmtree(root, ignore_errors=True)
+    root.mkdir(mode=0o777)
+    root.chmod(0o777)
+    if made_first_by == "another user":
+        os.chown(root, *request.getfixturevalue("other_user"))  # Wine reports the Unix owner
+    try:
+        result = wine.register("register", "--system", "--browser", "firefox", "--name", name,
+                               "--host", HOST, "--extension", FIREFOX_ID)
+        manifests = list(root.rglob("*.json"))
+        if made_first_by == "another user":
+            assert result.returncode == 1
+            assert (r"C:\ProgramData\Corvantilhub belongs to NT AUTHORITY\ANONYMOUS LOGON, not "
+                    "to an administrator; remove it and register again") in result.stderr
+            assert manifests == []
+            assert wine.default_value(key_of("firefox", name, root="HKEY_LOCAL_MACHINE")) is None
+        else:
+            assert result.returncode == 0, result.stderr
+            assert [path.name for path in manifests] == [f"{name}.json"]
+            # Wine keeps a folder's rights as its Unix mode: others may no longer write.
+            assert all(path.stat().st_mode & 0o002 == 0 for path in [root, *root.rglob("*")])
+    finally:
+        wine.register("unregister", "--system", "--name", name)
+        shutil.rmtree(root, ignore_errors=True)
+
+
 def test_manifest_dir_and_default_host_beside_the_tool(wine, tmp_path, windows_bin):
     name = "com.corvantilhub.own_folder"
     folder = "Z:" + str(tmp_path / "manifests").replace("/", "\\")

@@ -1,7 +1,10 @@
 """The designer relay: element paths to the designer, the designer's texts to
 the extension, and a host that runs on without the bridge library."""
+import os
 import re
+import shutil
 
+import pytest
 from corvantilhub_harness.collector import appear_in_order
 from corvantilhub_harness.host_process import StandinSettings, copy_host_without
 from corvantilhub_harness.wire import encode_message, envelope
@@ -82,3 +85,23 @@ def test_host_serves_the_agent_without_the_bridge_library(start_host, runner, tm
     assert appear_in_order(host.debug_texts(), RELAY_LINES + [encode_message(path).decode()])
     assert host.bridge_calls.items() == []
     assert host.frames.items() == []
+
+
+@pytest.mark.parametrize("planted_in", ["the working folder", "the loader's search path"])
+def test_a_bridge_library_that_is_not_beside_the_host_is_not_loaded(start_host, runner, tmp_path,
+                                                                    planted_in):
+    isolated = copy_host_without(runner, tmp_path / "isolated", runner.bridge_library)
+    planted = tmp_path / "planted"
+    planted.mkdir()
+    shutil.copy2(runner.bin_dir / runner.bridge_library, planted / runner.bridge_library)
+    if planted_in == "the working folder":
+        host = start_host(executable=isolated, preexec_fn=lambda: os.chdir(planted))
+    else:
+        search_path = "LD_LIBRARY_PATH" if runner.flavor == "native" else "WINEPATH"
+        host = start_host(StandinSettings.quiet(extra_env={search_path: runner.host_path(planted)}),
+                          executable=isolated)
+    failure = host.debug.wait_for(
+        lambda line: line.text.startswith("Tollgatelink LoadLibrary failed: "))
+    assert failure.text == "Tollgatelink LoadLibrary failed: 126"
+    assert host.end() == 0
+    assert host.bridge_calls.items() == []

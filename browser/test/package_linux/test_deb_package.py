@@ -24,6 +24,7 @@ REPO_ROOT = HERE.parents[2]
 sys.path.insert(0, str(HERE.parent / "chromium"))
 from chromium_session import (EXTENSION_DIR, chromium_command, extension_id,  # noqa: E402
                               load_session, make_folders, play_session)
+from root_home import with_root_home  # noqa: E402
 
 PACKAGE = "corvantilhub"
 HOST = Path("/usr/lib/corvantilhub/Corvantilhub")
@@ -175,11 +176,14 @@ def test_installed_files_and_manifests(installed):
 def test_register_tool_from_the_package_points_at_the_installed_host(installed, tmp_path):
     """The tool in /usr/bin is what users run for a per-user registration;
     its default host must be the installed one."""
-    result = subprocess.run(["corvantilhub-register", "register", "--browser", "firefox",
-                             "--extension", FIREFOX_ADDON_ID],
-                            capture_output=True, text=True, env={**os.environ, "HOME": str(tmp_path)})
+    home = tmp_path / "home"
+    home.mkdir()
+    command = ["corvantilhub-register", "register", "--browser", "firefox",
+               "--extension", FIREFOX_ADDON_ID]
+    result = subprocess.run(with_root_home(command, home), capture_output=True, text=True,
+                            env={**os.environ, "HOME": str(home)})
     assert result.returncode == 0, result.stderr
-    manifest = tmp_path / ".mozilla" / "native-messaging-hosts" / f"{HOST_NAME}.json"
+    manifest = home / ".mozilla" / "native-messaging-hosts" / f"{HOST_NAME}.json"
     assert json.loads(manifest.read_text(encoding="utf-8"))["path"] == str(HOST)
 
 

@@ -89,7 +89,8 @@ class TestHostProgram:
         names = pe(installed, HOST).imported_names()
         for service in ["_setmode", "_fileno", "OutputDebugStringW", "OutputDebugStringA",
                         "CryptProtectData", "CryptUnprotectData", "LocalFree",
-                        "LoadLibraryW", "GetProcAddress", "GetLastError",
+                        "LoadLibraryExW", "SetDefaultDllDirectories", "GetProcAddress",
+                        "GetLastError",
                         "WideCharToMultiByte", "MultiByteToWideChar"]:
             assert service in names
 

@@ -6,6 +6,8 @@
 //     --framed      write each line as its length (4 bytes, little-endian)
 //                   and its bytes, for programs that read the lines: a line
 //                   may hold line breaks
+//   Without --framed, control characters in a line are printed as JSON
+//   escapes (\n, \u001B), so no line can drive the terminal.
 //
 // The host drops the lines that the socket's queue (a few datagrams) can't
 // take at once, so this reads them as they come and leaves the waiting to
@@ -13,7 +15,9 @@
 //
 // It listens on the user's debug socket,
 //   $XDG_RUNTIME_DIR/corvantilhub-debug.sock, or
-//   /tmp/corvantilhub-debug-<uid>.sock when XDG_RUNTIME_DIR is unset or empty,
+//   /tmp/corvantilhub-<uid>/corvantilhub-debug.sock when XDG_RUNTIME_DIR is
+//   unset or empty, in a folder of the user's alone (made with mode 0700; one
+//   that is a link or another user's is refused, exit status 1),
 // created with mode 0600. A socket of ours that nobody listens on any more
 // is replaced; a live monitor, or a file there that is not our socket, is
 // left alone and this one exits with status 1. SIGINT and SIGTERM end it
@@ -33,6 +37,7 @@
 #include <cstring>
 #include <string>
 
+#include "messages/json_escape.h"
 #include "platform/debug_socket_listener_posix.h"
 #include "platform/debug_socket_path.h"
 
@@ -82,6 +87,24 @@ void PrintTimestamp() {
   std::printf("%s.%03ld ", clock, now.tv_nsec / 1000000);
 }
 
+// Any process of the user may write to the socket: on a terminal, control
+// characters (C0, DEL and the UTF-8 form of C1) go as JSON escapes, so a
+// line can't move the cursor, retitle the window or forge a line of its own.
+void PrintWithControlsEscaped(const char* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    unsigned long unit = static_cast<unsigned char>(data[i]);
+    const bool c1 = unit == 0xC2 && i + 1 < size &&
+                    (static_cast<unsigned char>(data[i + 1]) & 0xE0) == 0x80;
+    if (unit >= 0x20 && unit != 0x7F && !c1) {
+      std::fputc(data[i], stdout);
+      continue;
+    }
+    if (c1) unit = static_cast<unsigned char>(data[++i]);
+    const JsonEscape escape = EscapeJsonUnit(unit, kJsonEscapeAscii);
+    std::fwrite(escape.text, 1, escape.length, stdout);
+  }
+}
+
 void PrintLine(const char* data, size_t size, Format format) {
   if (format == Format::kFramed) {
     const unsigned char length[4] = {
@@ -92,7 +115,7 @@ void PrintLine(const char* data, size_t size, Format format) {
     return;
   }
   if (format == Format::kTimestamped) PrintTimestamp();
-  std::fwrite(data, 1, size, stdout);
+  PrintWithControlsEscaped(data, size);
   std::fputc('\n', stdout);
 }
 
@@ -113,6 +136,11 @@ int main(int argc, char** argv) {
   }
 
   std::string path = platform::DebugSocketPath();
+  std::string problem;
+  if (!platform::PrepareDebugSocketFolder(&problem)) {
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    return 1;
+  }
   sockaddr_un address{};
   if (path.size() >= sizeof(address.sun_path)) {
     std::fprintf(stderr, "socket path too long: %s\n", path.c_str());

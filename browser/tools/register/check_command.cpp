@@ -5,6 +5,7 @@
 #include "manifest_checks.h"
 #include "manifest_lookup.h"
 #include "startup_probe.h"
+#include "trusted_path.h"
 
 namespace registration {
 namespace {
@@ -43,6 +44,20 @@ const LookupPlace* SoundPlaceAfter(const std::vector<LookupPlace>& places,
 
 using PassedOver = std::map<const LookupPlace*, std::string>;
 
+// Run as root, check reads no manifest that another user can change: what
+// it would read may be a link to a root-only file, or a user's choice of
+// host. Empty when it may read it.
+std::string WhyNotRead(const LookupPlace& place) {
+  return RunsAsRoot() ? WhoElseCanChange(place.manifest) : std::string();
+}
+
+bool AllPassed(const std::vector<Finding>& findings) {
+  for (const Finding& finding : findings) {
+    if (finding.verdict == Verdict::kFailed) return false;
+  }
+  return true;
+}
+
 ManifestSubject SubjectFor(const Options& options, Browser browser,
                            const LookupPlace& place) {
   ManifestSubject subject;
@@ -62,6 +77,7 @@ const LookupPlace* FirstUsableManifest(const Options& options, Browser browser,
                                        PassedOver* passedOver) {
   for (const LookupPlace& place : places) {
     if (!place.found || !place.problem.empty()) continue;
+    if (!WhyNotRead(place).empty()) return &place;  // judged no further
     std::vector<Finding> trial;
     CheckManifest(browser, SubjectFor(options, browser, place), &trial);
     const Finding* unusable = nullptr;
@@ -143,6 +159,11 @@ BrowserFindings CheckBrowser(const Options& options, Browser browser,
   result.findings.push_back(
       ManifestFinding(options, browser, places, preferred, passedOver, &chosen));
   if (chosen == nullptr) return result;
+  const std::string unread = WhyNotRead(*chosen);
+  if (!unread.empty()) {
+    result.findings.push_back(NotProbed("the manifest was not read: " + unread));
+    return result;
+  }
 
   const ManifestFacts facts = CheckManifest(
       browser, SubjectFor(options, browser, *chosen), &result.findings);
@@ -153,6 +174,7 @@ BrowserFindings CheckBrowser(const Options& options, Browser browser,
   probe.host = facts.hostPath;
   probe.manifest = chosen->manifest;
   probe.extensionId = facts.extensionId;
+  probe.manifestAccepted = AllPassed(result.findings);
   result.findings.push_back(ProbeHostStartup(probe));
   return result;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,20 +10,73 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "trusted_path.h"
 
 namespace registration {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr char kCheckName[] = "CORVANTILHUB_STARTUP_CHECK=";
+constexpr char kCheckSetting[] = "CORVANTILHUB_STARTUP_CHECK=1";
+
+// The environment the host gets: the caller's with the check asked for; or,
+// run as root, one of its own, as the caller's may be a user's (sudo -E)
+// and a host run as root with it would make root's files there (its key
+// folder below the user's XDG_DATA_HOME, say). Root's own home, a plain
+// PATH, and a data folder of the run's own that goes again afterwards.
+class HostEnvironment {
+ public:
+  HostEnvironment() {
+    if (!RunsAsRoot()) {
+      for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, kCheckName, sizeof kCheckName - 1) != 0) Add(*variable);
+      }
+      Add(kCheckSetting);
+      return;
+    }
+    char folder[] = "/tmp/corvantilhub-check-XXXXXX";
+    if (mkdtemp(folder) != nullptr) dataFolder_ = folder;
+    const passwd* root = getpwuid(0);
+    Add(std::string("HOME=") + (root != nullptr && root->pw_dir != nullptr ? root->pw_dir : "/"));
+    Add("PATH=/usr/sbin:/usr/bin:/sbin:/bin");
+    if (!dataFolder_.empty()) Add("XDG_DATA_HOME=" + dataFolder_);
+    Add(kCheckSetting);
+  }
+  ~HostEnvironment() {
+    std::error_code ignored;
+    if (!dataFolder_.empty()) std::filesystem::remove_all(dataFolder_, ignored);
+  }
+  HostEnvironment(const HostEnvironment&) = delete;
+  HostEnvironment& operator=(const HostEnvironment&) = delete;
+
+  // For execve; valid while this lives.
+  char* const* Variables() {
+    pointers_.clear();
+    for (std::string& variable : variables_) pointers_.push_back(variable.data());
+    pointers_.push_back(nullptr);
+    return pointers_.data();
+  }
+
+ private:
+  void Add(std::string variable) { variables_.push_back(std::move(variable)); }
+
+  std::string dataFolder_;
+  std::vector<std::string> variables_;
+  std::vector<char*> pointers_;
+};
+
 // In the child: the host's folder, empty input, output thrown away, error
 // output to `errorPipe`. Never returns.
-[[noreturn]] void BecomeHost(const HostLaunch& launch, int errorPipe) {
+[[noreturn]] void BecomeHost(const HostLaunch& launch, char* const* environment,
+                             int errorPipe) {
   const int nothing = open("/dev/null", O_RDWR);
   dup2(nothing, STDIN_FILENO);
   dup2(nothing, STDOUT_FILENO);
   dup2(errorPipe, STDERR_FILENO);
-  setenv("CORVANTILHUB_STARTUP_CHECK", "1", 1);
   const std::string folder = launch.program.parent_path().string();
   if (chdir(folder.c_str()) != 0) {
     dprintf(STDERR_FILENO, "cannot enter %s: %s\n", folder.c_str(), strerror(errno));
@@ -34,7 +88,7 @@ using Clock = std::chrono::steady_clock;
     argv.push_back(const_cast<char*>(argument.c_str()));
   }
   argv.push_back(nullptr);
-  execv(program.c_str(), argv.data());
+  execve(program.c_str(), argv.data(), environment);
   dprintf(STDERR_FILENO, "cannot start %s: %s\n", program.c_str(), strerror(errno));
   _exit(127);
 }
@@ -80,6 +134,8 @@ std::vector<std::string> BrowserArguments(bool chromiumFamily,
 
 HostRun RunHostOnce(const HostLaunch& launch, std::chrono::seconds patience) {
   HostRun run;
+  HostEnvironment environment;
+  char* const* variables = environment.Variables();
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) {
     run.launchError = std::string("cannot make a pipe: ") + strerror(errno);
@@ -88,7 +144,7 @@ HostRun RunHostOnce(const HostLaunch& launch, std::chrono::seconds patience) {
   const pid_t child = fork();
   if (child == 0) {
     close(pipeEnds[0]);
-    BecomeHost(launch, pipeEnds[1]);
+    BecomeHost(launch, variables, pipeEnds[1]);
   }
   close(pipeEnds[1]);
   if (child < 0) {

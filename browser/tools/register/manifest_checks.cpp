@@ -62,6 +62,9 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
   } catch (const json::exception& error) {
     invalid = error.what();
     invalid.erase(0, invalid.find(']') + 2);  // drop "[json.exception...] "
+    // The reader quotes what it read last; a file that is no manifest (a
+    // link to a root-only file, say) must not have its text shown.
+    invalid.erase(std::min(invalid.find("; last read:"), invalid.size()));
   }
   if (!invalid.empty()) {
     findings->push_back(Failed("json", "invalid: " + invalid,

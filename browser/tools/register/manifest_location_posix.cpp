@@ -7,25 +7,30 @@
 
 #include <cstdlib>
 
+#include "trusted_path.h"
+
 namespace registration {
 namespace fs = std::filesystem;
 namespace {
 
 // The home folder as the browsers find it: $HOME first, then the password
-// database.
+// database. Run as root, the tool may have a user's environment (sudo -E
+// keeps it), and what it wrote or read there would be that user's to
+// change: root's per-user folders are below root's home in the password
+// database, whatever HOME and XDG_CONFIG_HOME say.
 fs::path HomeFolder() {
   const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return home;
+  if (!RunsAsRoot() && home != nullptr && home[0] == '/') return home;
   const passwd* entry = getpwuid(geteuid());
   return entry != nullptr && entry->pw_dir != nullptr ? fs::path(entry->pw_dir)
                                                       : fs::path();
 }
 
 // Chromium-family browsers keep their profiles below $XDG_CONFIG_HOME when
-// it holds an absolute path, else below ~/.config.
+// it holds an absolute path, else below ~/.config (as root, always there).
 fs::path ConfigFolder() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return config;
+  if (!RunsAsRoot() && config != nullptr && config[0] == '/') return config;
   return HomeFolder() / ".config";
 }
 

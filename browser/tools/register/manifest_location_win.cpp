@@ -1,13 +1,15 @@
 // Windows: the manifest file may live anywhere; the browser finds it through
 // the default value of the key <host name> below
 // HKCU or HKLM\Software\<vendor>\NativeMessagingHosts. Manifests go below the
-// user's local application data (or the machine's program data), one folder
+// user's local application data (or the machine's program data, in folders
+// that only administrators may change: manifest_file_win.cpp), one folder
 // per browser.
 #include "manifest_location.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include "manifest_root_win.h"
 #include "vendor_key_win.h"
 #include "wide_text_win.h"
 
@@ -84,6 +86,12 @@ std::optional<fs::path> RegisteredManifest(const Target& target) {
 
 }  // namespace
 
+bool ManifestRoot(Scope scope, fs::path* root, std::string* error) {
+  if (!KnownFolder(scope, root, error)) return false;
+  *root /= "Corvantilhub";
+  return true;
+}
+
 bool ManifestPath(const Target& target, fs::path* path, std::string* error) {
   if (!target.userDataDir.empty()) {
     *error = "--user-data-dir is not used on Windows: the browsers find "
@@ -94,9 +102,8 @@ bool ManifestPath(const Target& target, fs::path* path, std::string* error) {
   if (!target.manifestDir.empty()) {
     folder = fs::u8path(target.manifestDir);
   } else {
-    if (!KnownFolder(target.scope, &folder, error)) return false;
-    folder = folder / "Corvantilhub" / "NativeMessagingHosts" /
-             BrowserName(target.browser);
+    if (!ManifestRoot(target.scope, &folder, error)) return false;
+    folder = folder / "NativeMessagingHosts" / BrowserName(target.browser);
   }
   *path = fs::absolute(folder) / fs::u8path(target.hostName + ".json");
   return true;

@@ -1,8 +1,8 @@
 #include "registration.h"
 
-#include <fstream>
 #include <system_error>
 
+#include "manifest_file.h"
 #include "manifest_json.h"
 #include "tool_process.h"
 
@@ -20,37 +20,11 @@ Target TargetFor(const Options& options, Browser browser) {
   return target;
 }
 
-bool WriteFile(const fs::path& path, const std::string& content,
-               std::string* error) {
+bool RemoveManifest(const fs::path& path, bool dryRun, Actions* actions, std::string* error) {
   std::error_code code;
-  fs::create_directories(path.parent_path(), code);
-  if (code) {
-    *error = "cannot create " + path.parent_path().u8string() + ": " +
-             code.message();
-    return false;
-  }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << content;
-  file.close();
-  if (!file) {
-    *error = "cannot write " + path.u8string();
-    return false;
-  }
-  return true;
-}
-
-bool RemoveManifestFile(const fs::path& path, bool dryRun, Actions* actions,
-                        std::string* error) {
-  std::error_code code;
-  if (!fs::exists(path, code)) {
-    actions->push_back("no manifest at " + path.u8string());
-    return true;
-  }
-  if (!dryRun && !fs::remove(path, code) && code) {
-    *error = "cannot remove " + path.u8string() + ": " + code.message();
-    return false;
-  }
-  actions->push_back("remove " + path.u8string());
+  bool present = fs::exists(fs::symlink_status(path, code));
+  if (present && !dryRun && !RemoveManifestFile(path, &present, error)) return false;
+  actions->push_back((present ? "remove " : "no manifest at ") + path.u8string());
   return true;
 }
 
@@ -75,7 +49,7 @@ bool RegisterHost(const Options& options, Actions* actions,
     if (!ManifestPath(target, &path, error)) return false;
     manifest.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
     if (!options.dryRun &&
-        !WriteFile(path, ManifestJson(browser, manifest), error)) {
+        !WriteManifestFile(target, path, ManifestJson(browser, manifest), error)) {
       return false;
     }
     actions->push_back("write " + path.u8string());
@@ -101,10 +75,10 @@ bool UnregisterHost(const Options& options, Actions* actions,
     // --manifest-dir); remove it too, but only a file of our host's name.
     if (published && *published != path &&
         published->filename() == path.filename() &&
-        !RemoveManifestFile(*published, options.dryRun, actions, error)) {
+        !RemoveManifest(*published, options.dryRun, actions, error)) {
       return false;
     }
-    if (!RemoveManifestFile(path, options.dryRun, actions, error)) return false;
+    if (!RemoveManifest(path, options.dryRun, actions, error)) return false;
   }
   return true;
 }

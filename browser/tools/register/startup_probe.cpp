@@ -6,6 +6,7 @@
 
 #include "host_file.h"
 #include "host_launch.h"
+#include "trusted_path.h"
 
 namespace registration {
 namespace {
@@ -106,6 +107,22 @@ Finding FromReport(const ProbeSubject& subject, const HostRun& run,
   return finding;
 }
 
+// Run as root: what another user could change of the host that the
+// probe would start, or of the libraries it loads from its folder (a
+// missing one can't be planted there when the folder itself is guarded).
+// Empty when nothing.
+std::string WhoElseCanChangeHost(const std::filesystem::path& host) {
+  namespace fs = std::filesystem;
+  std::string objection = WhoElseCanChange(host);
+  for (const char* name : {AgentLibraryFileName(), BridgeLibraryFileName()}) {
+    const fs::path library = host.parent_path() / name;
+    std::error_code missing;
+    if (objection.empty() && fs::exists(fs::symlink_status(library, missing)))
+      objection = WhoElseCanChange(library);
+  }
+  return objection;
+}
+
 std::string CommandText(const HostLaunch& launch) {
   std::string text = launch.program.u8string();
   for (const std::string& argument : launch.arguments) text += " " + argument;
@@ -114,7 +131,22 @@ std::string CommandText(const HostLaunch& launch) {
 
 }  // namespace
 
+Finding NotProbed(const std::string& why) {
+  return Failed("not probed: " + why,
+                "as root, check reads and starts only files that no other user can "
+                "change: make them root's and not writable by group or others, or "
+                "run check as the user who runs the browser");
+}
+
 Finding ProbeHostStartup(const ProbeSubject& subject) {
+  if (RunsAsRoot() && !subject.manifestAccepted) {
+    return Failed("not probed: " + std::string(BrowserName(subject.browser)) +
+                      " would not start the host this manifest names, so check starts "
+                      "nothing as root",
+                  "mend the manifest as the steps above say");
+  }
+  const std::string objection = RunsAsRoot() ? WhoElseCanChangeHost(subject.host) : "";
+  if (!objection.empty()) return NotProbed(objection);
   HostLaunch launch;
   launch.program = subject.host;
   launch.arguments = BrowserArguments(IsChromiumFamily(subject.browser),

@@ -14,8 +14,16 @@ struct ProbeSubject {
   std::filesystem::path host;      // resolved from the manifest
   std::filesystem::path manifest;  // the file found
   std::string extensionId;         // the extension it is started for
+  bool manifestAccepted = true;    // the browser would start the host it names
 };
 
+// Run as root, the host is started only when the browser would accept the
+// manifest and no one but root can change the host, the libraries beside
+// it or the folders above them (trusted_path.h); otherwise the finding
+// says why it was not.
 Finding ProbeHostStartup(const ProbeSubject& subject);
+
+// The "start" finding of a host that was not started, and why.
+Finding NotProbed(const std::string& why);
 
 }  // namespace registration

@@ -1,16 +1,16 @@
 // Library names follow Windows: "Name.dll" (the suffix in any case) maps to
 // "libName.so", the rest of the name kept as written. Any other name is
 // taken as the POSIX file name it already is (e.g. "libz.so.1"). A name
-// without a folder is looked for first beside the running executable, as
-// Windows looks in the application's folder, then by dlopen's standard
-// search; a name with a folder is loaded from there only.
+// without a folder is looked for beside the running executable only, never
+// by dlopen's own search (LD_LIBRARY_PATH, the caller's run path), which
+// whoever starts the process can point elsewhere; a name with a folder is
+// loaded from there only.
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
 #include <limits.h>
 #include <strings.h>
 #include <unistd.h>
-
 
 #include "platform/last_error.h"
 #include "platform/text_codec.h"
@@ -44,15 +44,23 @@ std::string ExecutableFolder() {
 
 LibraryHandle LoadLibraryByName(const std::wstring& dllName) {
   std::string file = PosixFileName(TerminatedTextAsUtf8(dllName));
-  void* library = nullptr;
   if (!file.empty() && file.find('/') == std::string::npos) {
     std::string folder = ExecutableFolder();
-    if (!folder.empty()) library = dlopen((folder + "/" + file).c_str(), kOpenFlags);
+    file = folder.empty() ? std::string() : folder + "/" + file;
   }
-  if (library == nullptr && !file.empty()) library = dlopen(file.c_str(), kOpenFlags);
-  if (library == nullptr) SetLastErrorCode(kErrorModNotFound);
+  void* library = file.empty() ? nullptr : dlopen(file.c_str(), kOpenFlags);
+  if (library == nullptr) {
+    // glibc keeps the failure's message for this thread until it has been
+    // read twice or the thread's end frees it; a thread that ends as the
+    // process does (the bridge's) would leave it to look like a leak.
+    dlerror();
+    dlerror();
+    SetLastErrorCode(kErrorModNotFound);
+  }
   return library;
 }
+
+void LimitLibrarySearch() {}
 
 void* FindExport(LibraryHandle library, const char* exportName) {
   // A null handle would make dlsym search every loaded library.

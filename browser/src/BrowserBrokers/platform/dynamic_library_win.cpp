@@ -5,10 +5,19 @@
 #include "platform/last_error.h"
 
 namespace platform {
+namespace {
+
+// Never the working folder or PATH, where others may plant a library.
+constexpr DWORD kOwnAndSystemFolders =
+    LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+
+}  // namespace
 
 LibraryHandle LoadLibraryByName(const std::wstring& dllName) {
-  return LoadLibraryW(dllName.c_str());
+  return LoadLibraryExW(dllName.c_str(), nullptr, kOwnAndSystemFolders);
 }
+
+void LimitLibrarySearch() { SetDefaultDllDirectories(kOwnAndSystemFolders); }
 
 void* FindExport(LibraryHandle library, const char* exportName) {
   // A null handle would make GetProcAddress search the executable itself.

@@ -86,14 +86,46 @@ class LazyMonitor {
   bool bound_ = false;
 };
 
-TEST(DebugSocketPathTest, FollowsTheRuntimeFolderOrFallsBackToTmp) {
+TEST(DebugSocketPathTest, FollowsTheRuntimeFolderOrFallsBackToAFolderOfTheUsersInTmp) {
   std::string saved = std::getenv("XDG_RUNTIME_DIR");
   setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
   EXPECT_EQ(platform::DebugSocketPath(), "/run/user/4242/corvantilhub-debug.sock");
   setenv("XDG_RUNTIME_DIR", "", 1);
   EXPECT_EQ(platform::DebugSocketPath(),
-            "/tmp/corvantilhub-debug-" + std::to_string(geteuid()) + ".sock");
+            "/tmp/corvantilhub-" + std::to_string(geteuid()) + "/corvantilhub-debug.sock");
   setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+}
+
+// A folder that anyone may write to, of `owner`'s.
+void MakeOpenFolder(const std::string& path, uid_t owner) {
+  mkdir(path.c_str(), 0777);
+  chmod(path.c_str(), 0777);
+  if (chown(path.c_str(), owner, static_cast<gid_t>(-1)) != 0) perror("chown");
+}
+
+// The folder that holds the socket without XDG_RUNTIME_DIR: made or mended
+// to be ours alone, but never taken over when it is a link or another user's.
+TEST(DebugSocketPathTest, PrivateFolderIsMadeOrMendedButNeverTakenOver) {
+  const std::string base = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/private-";
+  const std::string missing = base + "missing", open = base + "open", link = base + "link";
+  MakeOpenFolder(open, geteuid());
+  ASSERT_EQ(symlink(open.c_str(), link.c_str()), 0);
+  std::string problem;
+  struct stat status;
+  for (const std::string& path : {missing, open}) {
+    ASSERT_TRUE(platform::MakePrivateFolder(path, &problem)) << path << ": " << problem;
+    ASSERT_EQ(lstat(path.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode) && status.st_uid == geteuid()) << path;
+    EXPECT_EQ(status.st_mode & 07777, 0700u) << path;
+  }
+  EXPECT_FALSE(platform::MakePrivateFolder(link, &problem));
+  EXPECT_TRUE(lstat(link.c_str(), &status) == 0 && S_ISLNK(status.st_mode));
+  if (geteuid() != 0) return;  // only root can give a folder to another user
+  const std::string others = base + "others";
+  MakeOpenFolder(others, 65534);  // nobody
+  EXPECT_FALSE(platform::MakePrivateFolder(others, &problem));
+  ASSERT_EQ(lstat(others.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0777u);
 }
 
 TEST(DebugOutputPosixTest, EachLineIsOneDatagram) {

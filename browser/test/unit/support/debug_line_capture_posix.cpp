@@ -16,8 +16,9 @@
 class DebugLineCapture::Receiver {
  public:
   explicit Receiver(CapturedLines* lines) : lines_(lines), path_(platform::DebugSocketPath()) {
+    std::string problem;
     if (platform::IsOwnSocket(path_)) unlink(path_.c_str());  // left by a crashed run
-    socket_ = platform::BindDebugSocket(path_);
+    socket_ = platform::PrepareDebugSocketFolder(&problem) ? platform::BindDebugSocket(path_) : -1;
     if (socket_ < 0 || pipe2(stop_, O_CLOEXEC) != 0) {
       CloseAll();
       return;
