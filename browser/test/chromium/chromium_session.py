@@ -16,17 +16,15 @@ import signal
 import socket
 import struct
 import subprocess
-import sys
 import threading
 import time
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
-from corvantilhub_harness.collector import Collector  # noqa: E402
-from corvantilhub_harness.debug_lines import DebugSocketListener  # noqa: E402
-from corvantilhub_harness.records import read_record  # noqa: E402
+from corvantilhub_harness.collector import Collector
+from corvantilhub_harness.debug_lines import DebugSocketListener
+from corvantilhub_harness.records import read_record
 
 EXTENSION_DIR = Path(__file__).resolve().parent / "extension"
 POLL_SECONDS = 0.05
