@@ -26,14 +26,22 @@ std::wstring WideFromUtf8(const std::string& bytes) {
 
 // Through stdio rather than a file stream: C++ streams would make the library
 // set up the whole locale machinery, which costs pages and time in every
-// process that loads a stand-in.
+// process that loads a stand-in. Unbuffered and straight into `bytes`, so
+// the text lies only in the library's own heap blocks, which are wiped when
+// freed, and in no stdio buffer or stack array.
 // Returns why the file couldn't be read, or null.
 const char* ReadWholeFile(const std::string& path, std::string* bytes) {
+  constexpr std::size_t kReadStep = 8192;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return "cannot open the file";
-  char chunk[8192];
+  std::setvbuf(file, nullptr, _IONBF, 0);
   std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes->append(chunk, got);
+  do {
+    const std::size_t used = bytes->size();
+    bytes->resize(used + kReadStep);
+    got = std::fread(&(*bytes)[used], 1, kReadStep, file);
+    bytes->resize(used + got);
+  } while (got == kReadStep);
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   return failed ? "cannot read the file" : nullptr;

@@ -16,15 +16,15 @@ import signal
 import socket
 import struct
 import subprocess
-import sys
 import threading
 import time
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
-from corvantilhub_harness.debug_lines import DebugSocketListener  # noqa: E402
+from corvantilhub_harness.collector import Collector
+from corvantilhub_harness.debug_lines import DebugSocketListener
+from corvantilhub_harness.records import read_record
 
 EXTENSION_DIR = Path(__file__).resolve().parent / "extension"
 POLL_SECONDS = 0.05
@@ -48,35 +48,15 @@ def extension_id() -> str:
     return "".join(chr(ord("a") + int(digit, 16)) for digit in digest)
 
 
-@dataclass(frozen=True)
-class Call:
-    fn: str
-    args: list
-
-
-def read_record(path: Path) -> list:
-    """The calls in a stand-in's record file, in the order they were made."""
-    if not path.exists():
-        return []
-    lines = path.read_text(encoding="utf-8").splitlines()
-    return [Call(entry["fn"], entry["args"]) for entry in map(json.loads, filter(None, lines))]
-
-
 class DebugLineListener:
-    """The host's debug lines, as texts, from the shared debug-socket listener."""
+    """The host's debug lines, collected from the harness's debug-socket listener."""
 
     def __init__(self, runtime_dir: Path):
-        self._lines = []
-        self._lock = threading.Lock()
-        self._listener = DebugSocketListener(runtime_dir, self._add)
-
-    def _add(self, line) -> None:
-        with self._lock:
-            self._lines.append(line.text)
+        self._lines = Collector("debug lines")
+        self._listener = DebugSocketListener(runtime_dir, self._lines.add)
 
     def lines(self) -> list:
-        with self._lock:
-            return list(self._lines)
+        return [line.text for line in self._lines.items()]
 
     def stop(self) -> list:
         self._listener.stop()

@@ -160,6 +160,23 @@ def test_writes_through_no_link_that_another_user_planted(register, home, tmp_pa
         assert f"{profile} belongs to nobody" in result.stderr
 
 
+def test_unregister_removes_nothing_through_a_link_another_user_planted(register, tmp_path,
+                                                                      other_user):
+    precious = tmp_path / "precious"
+    precious.mkdir(mode=0o700)
+    (precious / f"{HOST_NAME}.json").write_text("root's own")
+    profile = tmp_path / "profile"
+    profile.mkdir()
+    (profile / "NativeMessagingHosts").symlink_to(precious)
+    for path in (profile, profile / "NativeMessagingHosts"):
+        os.lchown(path, *other_user)
+
+    result = register("unregister", "--browser", "chromium", "--user-data-dir", str(profile))
+    assert result.returncode == 1
+    assert f"{profile} belongs to nobody" in result.stderr
+    assert (precious / f"{HOST_NAME}.json").read_text() == "root's own"
+
+
 def test_system_scope_dry_run_names_the_system_folders_and_writes_nothing(register, home):
     result = register("register", "--system", "--dry-run", "--browser", "all",
                       "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID,

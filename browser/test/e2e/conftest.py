@@ -6,17 +6,15 @@ Run under Wine: /usr/bin/python3 -m pytest browser/test/e2e --flavor windows --b
 import itertools
 import re
 import subprocess
-import sys
 from pathlib import Path
 
 import pytest
 
 REPO_ROOT = Path(__file__).resolve().parents[3]
-sys.path.insert(0, str(REPO_ROOT / "browser" / "tools"))
 
-from corvantilhub_harness.collector import Collector  # noqa: E402
-from corvantilhub_harness.host_process import HostProcess, StandinSettings  # noqa: E402
-from corvantilhub_harness.runners import make_runner  # noqa: E402
+from corvantilhub_harness.collector import Collector
+from corvantilhub_harness.host_process import HostProcess, StandinSettings
+from corvantilhub_harness.runners import make_runner
 
 # The first line of a report by AddressSanitizer, LeakSanitizer,
 # ThreadSanitizer or UndefinedBehaviorSanitizer on the host's stderr.

@@ -4,6 +4,7 @@ again. Native only: under Wine the debug output is OutputDebugString, which
 behaves as the system makes it."""
 import os
 import re
+import socket
 import stat
 import subprocess
 from pathlib import Path
@@ -102,3 +103,23 @@ def test_without_a_runtime_folder_the_socket_sits_in_a_folder_of_the_users_own(
         if made_here:
             (folder / "corvantilhub-debug.sock").unlink(missing_ok=True)
             folder.rmdir()
+
+
+def test_the_monitor_prints_control_characters_as_escapes(runner, tmp_path, native_only):
+    """Any process of the user can write to the socket; on a terminal no line
+    may move the cursor, retitle the window or forge a line of its own."""
+    native_only("the debug output is OutputDebugString")
+    env = runner.environment(tmp_path)
+    monitor = subprocess.Popen([str(runner.bin_dir / "corvantilhub-debug-monitor")], env=env,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        assert monitor.stderr.readline().startswith(b"listening on ")
+        with socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as writer:
+            writer.sendto("\x1b]0;title\x07 a\nforged\u009b2J £é\x7f".encode(),
+                          str(Path(env["XDG_RUNTIME_DIR"]) / "corvantilhub-debug.sock"))
+        monitor.terminate()
+        printed = monitor.communicate(timeout=runner.timeout)[0].decode()
+    finally:
+        monitor.kill()
+        monitor.wait(timeout=runner.timeout)
+    assert printed == "\\u001B]0;title\\u0007 a\\nforged\\u009B2J £é\\u007F\n"

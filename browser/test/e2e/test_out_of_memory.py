@@ -6,15 +6,10 @@ import subprocess
 
 import pytest
 
+from corvantilhub_harness.runners import is_sanitized
 from corvantilhub_harness.wire import LENGTH, MAX_INBOUND_BODY_BYTES, encode_message, envelope
 
 FILL_CHUNK = b"x" * (1 << 20)
-
-
-def is_sanitized(executable):
-    """Sanitizers reserve terabytes of address space up front."""
-    image = executable.read_bytes()
-    return b"__asan_init" in image or b"__tsan_init" in image
 
 
 def log_message_of(size):

@@ -23,10 +23,9 @@ import pytest
 
 HERE = Path(__file__).resolve().parent
 REPO_ROOT = HERE.parents[2]
-sys.path.insert(0, str(HERE.parent / "chromium"))
-from chromium_session import (EXTENSION_DIR, chromium_command, extension_id,  # noqa: E402
+from chromium_session import (EXTENSION_DIR, chromium_command, extension_id,
                               load_session, make_folders, play_session)
-from root_home import with_root_home  # noqa: E402
+from root_home import with_root_home
 
 PACKAGE = "corvantilhub"
 HOST = Path("/usr/lib/corvantilhub/Corvantilhub")

@@ -17,21 +17,15 @@ import re
 import shutil
 import struct
 import subprocess
-import sys
 import time
 from pathlib import Path, PureWindowsPath
 
 import pytest
 
-HERE = Path(__file__).resolve().parent
-REPO_ROOT = HERE.parents[2]
-sys.path.insert(0, str(REPO_ROOT / "packaging"))
-sys.path.insert(0, str(REPO_ROOT / "browser" / "tools"))
-sys.path.insert(0, str(HERE.parent / "windows"))
-import build_packages  # noqa: E402
-from corvantilhub_harness.host_process import HostProcess, StandinSettings  # noqa: E402
-from corvantilhub_harness.runners import WINE, WineRunner  # noqa: E402
-from pe_file import PeFile  # noqa: E402
+import build_packages
+from corvantilhub_harness.host_process import HostProcess, StandinSettings
+from corvantilhub_harness.runners import WINE, WineRunner
+from pe_file import PeFile
 
 INSTALL_DIR = PureWindowsPath(r"C:\Program Files\Corvantilhub")
 HOST_NAME = "com.corvantilhub.host"

@@ -41,11 +41,14 @@ class HostProcess:
 
     def __init__(self, runner, work_dir: Path, settings: StandinSettings = None,
                  executable: Path = None, on_event=None, launcher: list = None,
-                 preexec_fn=None):
+                 preexec_fn=None, read_output: bool = True):
         """`launcher`: a command line that runs the host command (for example
         prlimit with its options), or None to start the host directly.
-        `preexec_fn` runs in the child before the host starts."""
+        `preexec_fn` runs in the child before the host starts. Without
+        `read_output` nobody reads the host's frames, so that a test can
+        close their pipe with close_output()."""
         self.runner = runner
+        self.read_output = read_output
         self.launcher = list(launcher or [])
         self.preexec_fn = preexec_fn
         self.work_dir = Path(work_dir)
@@ -89,7 +92,10 @@ class HostProcess:
             self.launcher + self.runner.command(self.executable), cwd=self.executable.parent, env=env,
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, bufsize=0,
             preexec_fn=self.preexec_fn)
-        self._spawn(self._read_frames, "host-stdout")
+        if self.read_output:
+            self._spawn(self._read_frames, "host-stdout")
+        else:
+            self.frames.close()
         self._spawn(self._read_stderr, "host-stderr")
         return self
 
@@ -114,6 +120,13 @@ class HostProcess:
         with self._write_lock:
             if not self.process.stdin.closed:
                 self.process.stdin.close()
+
+    def close_output(self) -> None:
+        """Closes the read end of the host's output, as a browser that stops
+        listening does. Only for a host started without `read_output`: a
+        reader blocked in a read would keep the pipe open."""
+        assert not self.read_output, "the host's frames are being read"
+        self.process.stdout.close()
 
     def wait_exit(self, timeout: float = None) -> int:
         """Waits for the host to end, then for every reader to finish; the exit status."""
@@ -239,9 +252,9 @@ class HostProcess:
         return [call for call in self.bridge_calls.items() if call.fn == fn]
 
 
-def copy_host_without(runner, target_dir: Path, left_out: str) -> Path:
-    """Copies the host and its libraries, except `left_out`, into `target_dir`;
-    returns the copied host executable."""
+def copy_host_without(runner, target_dir: Path, left_out: str = None) -> Path:
+    """Copies the host and its libraries, except `left_out` (if given), into
+    `target_dir`; returns the copied host executable."""
     target_dir.mkdir(parents=True, exist_ok=True)
     for source in runner.bin_dir.iterdir():
         is_library = source.name.endswith(runner.library_suffix)

@@ -27,6 +27,16 @@ class Call:
         return f"{self.fn}({', '.join(json.dumps(a, ensure_ascii=False) for a in self.args)})"
 
 
+def read_record(path) -> list:
+    """Every call a record file holds, in the order made; none when the file
+    does not exist."""
+    try:
+        data = Path(path).read_bytes()
+    except FileNotFoundError:
+        return []
+    return [Call.from_line(line) for line in data.split(b"\n") if line.strip()]
+
+
 class RecordWatcher:
     """Follows a record file from another thread and feeds each call to `sink`.
 

@@ -21,6 +21,13 @@ _FOREIGN_VARIABLES = ("HARROWMERE_", "TOLLGATELINK_", "LD_LIBRARY_PATH", "LD_PRE
                       "WINEPATH", "WINEDEBUG", "WINEPREFIX")
 
 
+def is_sanitized(executable: Path) -> bool:
+    """A build under AddressSanitizer or ThreadSanitizer, whose runtime
+    reserves terabytes of address space up front."""
+    image = Path(executable).read_bytes()
+    return b"__asan_init" in image or b"__tsan_init" in image
+
+
 def clean_environment() -> dict:
     return {name: value for name, value in os.environ.items()
             if not name.startswith(_FOREIGN_VARIABLES)}

@@ -6,6 +6,8 @@
 //     --framed      write each line as its length (4 bytes, little-endian)
 //                   and its bytes, for programs that read the lines: a line
 //                   may hold line breaks
+//   Without --framed, control characters in a line are printed as JSON
+//   escapes (\n, \u001B), so no line can drive the terminal.
 //
 // The host drops the lines that the socket's queue (a few datagrams) can't
 // take at once, so this reads them as they come and leaves the waiting to
@@ -35,6 +37,7 @@
 #include <cstring>
 #include <string>
 
+#include "messages/json_escape.h"
 #include "platform/debug_socket_listener_posix.h"
 #include "platform/debug_socket_path.h"
 
@@ -84,6 +87,24 @@ void PrintTimestamp() {
   std::printf("%s.%03ld ", clock, now.tv_nsec / 1000000);
 }
 
+// Any process of the user may write to the socket: on a terminal, control
+// characters (C0, DEL and the UTF-8 form of C1) go as JSON escapes, so a
+// line can't move the cursor, retitle the window or forge a line of its own.
+void PrintWithControlsEscaped(const char* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    unsigned long unit = static_cast<unsigned char>(data[i]);
+    const bool c1 = unit == 0xC2 && i + 1 < size &&
+                    (static_cast<unsigned char>(data[i + 1]) & 0xE0) == 0x80;
+    if (unit >= 0x20 && unit != 0x7F && !c1) {
+      std::fputc(data[i], stdout);
+      continue;
+    }
+    if (c1) unit = static_cast<unsigned char>(data[++i]);
+    const JsonEscape escape = EscapeJsonUnit(unit, kJsonEscapeAscii);
+    std::fwrite(escape.text, 1, escape.length, stdout);
+  }
+}
+
 void PrintLine(const char* data, size_t size, Format format) {
   if (format == Format::kFramed) {
     const unsigned char length[4] = {
@@ -94,7 +115,7 @@ void PrintLine(const char* data, size_t size, Format format) {
     return;
   }
   if (format == Format::kTimestamped) PrintTimestamp();
-  std::fwrite(data, 1, size, stdout);
+  PrintWithControlsEscaped(data, size);
   std::fputc('\n', stdout);
 }
 

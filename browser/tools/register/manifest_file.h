@@ -17,4 +17,10 @@ namespace registration {
 bool WriteManifestFile(const Target& target, const std::filesystem::path& path,
                        const std::string& content, std::string* error);
 
+// Removes the manifest file at `path`, reaching its folder as
+// WriteManifestFile does, so that a link someone else planted on the way
+// can't make root remove a file elsewhere. Sets `*removed` to whether there
+// was a file to remove. False, with a reason, when it can't be removed.
+bool RemoveManifestFile(const std::filesystem::path& path, bool* removed, std::string* error);
+
 }  // namespace registration

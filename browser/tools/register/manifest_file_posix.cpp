@@ -77,4 +77,17 @@ bool WriteManifestFile(const Target&, const std::filesystem::path& path,
   return written;
 }
 
+bool RemoveManifestFile(const std::filesystem::path& path, bool* removed, std::string* error) {
+  *removed = false;
+  const int folder = OpenFolder(path.parent_path().string(), FolderWalk{}, error);
+  if (folder < 0) return false;
+  const bool unlinked = unlinkat(folder, path.filename().c_str(), 0) == 0;
+  const int unlinkError = errno;
+  close(folder);
+  *removed = unlinked;
+  if (unlinked) return true;
+  *error = "cannot remove " + path.u8string() + ": " + std::strerror(unlinkError);
+  return false;
+}
+
 }  // namespace registration

@@ -75,4 +75,12 @@ bool WriteManifestFile(const Target& target, const fs::path& path, const std::st
   return MakeFolders(target, path.parent_path(), error) && WriteThenMove(path, content, error);
 }
 
+bool RemoveManifestFile(const fs::path& path, bool* removed, std::string* error) {
+  std::error_code code;
+  *removed = fs::remove(path, code);
+  if (!code) return true;
+  *error = "cannot remove " + path.u8string() + ": " + code.message();
+  return false;
+}
+
 }  // namespace registration

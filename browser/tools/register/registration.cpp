@@ -26,18 +26,11 @@ Target TargetFor(const Options& options, Browser browser) {
   return target;
 }
 
-bool RemoveManifestFile(const fs::path& path, bool dryRun, Actions* actions,
-                        std::string* error) {
+bool RemoveManifest(const fs::path& path, bool dryRun, Actions* actions, std::string* error) {
   std::error_code code;
-  if (!fs::exists(path, code)) {
-    actions->push_back("no manifest at " + path.u8string());
-    return true;
-  }
-  if (!dryRun && !fs::remove(path, code) && code) {
-    *error = "cannot remove " + path.u8string() + ": " + code.message();
-    return false;
-  }
-  actions->push_back("remove " + path.u8string());
+  bool present = fs::exists(fs::symlink_status(path, code));
+  if (present && !dryRun && !RemoveManifestFile(path, &present, error)) return false;
+  actions->push_back((present ? "remove " : "no manifest at ") + path.u8string());
   return true;
 }
 
@@ -144,10 +137,10 @@ bool UnregisterHost(const Options& options, Actions* actions,
     // --manifest-dir); remove it too, but only a file of our host's name.
     if (published && *published != path &&
         published->filename() == path.filename() &&
-        !RemoveManifestFile(*published, options.dryRun, actions, error)) {
+        !RemoveManifest(*published, options.dryRun, actions, error)) {
       return false;
     }
-    if (!RemoveManifestFile(path, options.dryRun, actions, error)) return false;
+    if (!RemoveManifest(path, options.dryRun, actions, error)) return false;
   }
   return true;
 }
