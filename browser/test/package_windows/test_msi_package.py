@@ -17,6 +17,7 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import time
 from pathlib import Path, PureWindowsPath
 
@@ -190,7 +191,7 @@ def vendor_agent(windows_build, keys, tmp_path_factory) -> Path:
 
 
 def build_msi_command(build: Path, out: Path, env: dict) -> subprocess.CompletedProcess:
-    return subprocess.run([sys.executable, str(REPO_ROOT / "packaging" / "build_packages.py"),
+    return subprocess.run([sys.executable, build_packages.__file__,
                            "msi", "--build", str(build), "--out", str(out)],
                           capture_output=True, text=True, env=env)
 
