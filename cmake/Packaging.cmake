@@ -15,6 +15,10 @@ set(CORVANTILHUB_CHROMIUM_EXTENSION_IDS "eipcjlpengcbafdfnolahlhjnijkabfh" CACHE
     "Chromium, Chrome and Edge extension IDs (32 letters a-p), separated by semicolons")
 set(CORVANTILHUB_FIREFOX_ADDON_IDS "session-test@corvantilhub.example" CACHE STRING
     "Firefox add-on IDs, separated by semicolons")
+# Where administrators find help: the MSI's Add/Remove Programs entry and
+# the signatures link to it.
+set(CORVANTILHUB_HELP_URL "https://corvantilhub.example/help" CACHE STRING
+    "The help link of the Windows package")
 
 # The file is put together with string(JSON), so it is valid JSON whatever a
 # path or an ID holds.
@@ -46,6 +50,7 @@ corv_json_set_string(package_info platform "${CMAKE_SYSTEM_NAME}")
 corv_json_set_string(package_info bin_dir "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
 corv_json_set_string(package_info harrowmere_library "${CORVANTILHUB_HARROWMERE_LIBRARY}")
 corv_json_set_string(package_info tollgatelink_library "${CORVANTILHUB_TOLLGATELINK_LIBRARY}")
+corv_json_set_string(package_info help_url "${CORVANTILHUB_HELP_URL}")
 corv_json_string_array(chromium_ids ${CORVANTILHUB_CHROMIUM_EXTENSION_IDS})
 corv_json_string_array(firefox_ids ${CORVANTILHUB_FIREFOX_ADDON_IDS})
 string(JSON package_info SET "${package_info}" chromium_extension_ids "${chromium_ids}")

@@ -5,8 +5,10 @@
     packaging/build_packages.py deb --build build/native-release --out dist
 
 The build's package-info.json (written by CMake) gives the version, the
-libraries to ship and the extension IDs that the manifests allow. --version
-replaces the version, for tests that need a second, newer package.
+libraries to ship, the extension IDs that the manifests allow and the help
+link. --version replaces the version, for tests that need a second, newer
+package. The MSI and the Windows files we build are signed when the
+environment names a key (see authenticode.py).
 """
 import argparse
 import gzip
@@ -21,9 +23,12 @@ import tempfile
 import uuid
 from pathlib import Path
 
+import authenticode
+
 PACKAGING_DIR = Path(__file__).resolve().parent
 HOST_NAME = "com.corvantilhub.host"
 HOST_DESCRIPTION = "Corvantilhub single-sign-on agent host"
+RECORD_NAME = "corvantilhub-package.json"
 # The namespace of the per-version MSI product codes; never change it.
 PRODUCT_CODE_NAMESPACE = uuid.UUID("3f1c9a52-8d47-4b0e-a6c3-5e2d7f9b1c08")
 
@@ -33,6 +38,9 @@ FIREFOX_ID = re.compile(r"^(\{[0-9a-fA-F]{8}(-[0-9a-fA-F]{4}){3}-[0-9a-fA-F]{12}
 VERSION = re.compile(r"^\d+\.\d+\.\d+$")
 
 DEB_LIB_DIR = "usr/lib/corvantilhub"
+# Every manifest is a configuration file here, which dpkg keeps when an
+# administrator has edited it; each browser's folder links to its own.
+DEB_CONFIG_DIR = "etc/corvantilhub"
 DEB_MANIFEST_DIRS = {  # browser -> folder of its system-wide manifests
     "chromium": "etc/chromium/native-messaging-hosts",
     "chrome": "etc/opt/chrome/native-messaging-hosts",
@@ -57,6 +65,7 @@ class BuildInfo:
         self.bin_dir = Path(info["bin_dir"])
         self.chromium_ids = info["chromium_extension_ids"]
         self.firefox_ids = info["firefox_addon_ids"]
+        self.help_url = info["help_url"]
         self.real_libraries = {"Harrowmere64": info["harrowmere_library"],
                                "Tollgatelink": info["tollgatelink_library"]}
         self._check()
@@ -76,6 +85,10 @@ class BuildInfo:
     def stand_ins(self) -> bool:
         """True when either closed library is our stand-in."""
         return not all(self.real_libraries.values())
+
+    def is_ours(self, name: str) -> bool:
+        """True when the closed library `name` is our stand-in, built here."""
+        return not self.real_libraries[name]
 
     def library(self, name: str, file_name: str) -> Path:
         """The file to ship for one closed library: the real one if given."""
@@ -107,6 +120,18 @@ def manifest_json(info: BuildInfo, host_path: str, chromium_family: bool) -> str
     return json.dumps(manifest, indent=2) + "\n"
 
 
+def package_record(info: BuildInfo, kind: str) -> str:
+    """corvantilhub-package.json, which the package installs beside the
+    registration tool: `check` names the package's extensions and stand-ins
+    from it and knows how to repair the package's registrations."""
+    record = {"kind": kind, "name": "corvantilhub", "version": info.version,
+              "chromium_extension_ids": list(info.chromium_ids),
+              "firefox_addon_ids": list(info.firefox_ids), "stand_ins": info.stand_ins}
+    if kind == "msi":
+        record["product_code"] = "{" + product_code(info.version) + "}"
+    return json.dumps(record, indent=2) + "\n"
+
+
 # Windows installer.
 
 def product_code(version: str) -> str:
@@ -114,28 +139,52 @@ def product_code(version: str) -> str:
     return str(uuid.uuid5(PRODUCT_CODE_NAMESPACE, f"Corvantilhub {version}")).upper()
 
 
-def build_msi(info: BuildInfo, out_dir: Path) -> Path:
+def build_msi(info: BuildInfo, out_dir: Path, signer=None) -> Path:
+    """The MSI; with a signer, the package and every Windows file we built
+    are signed, while a vendor's library goes in as the vendor made it."""
     out = out_dir / f"Corvantilhub-{info.version}-x64.msi"
     with tempfile.TemporaryDirectory(prefix="corvantilhub-msi-") as temp:
         stage = Path(temp)
-        for name in ("Corvantilhub.exe", "corvantilhub-register.exe"):
-            shutil.copy(info.binary(name), stage / name)
-        for name in ("Harrowmere64", "Tollgatelink"):
-            shutil.copy(info.library(name, f"{name}.dll"), stage / f"{name}.dll")
-        # The host beside the manifests: a relative path, which both browser
-        # families resolve against the manifest's folder on Windows.
-        (stage / f"{HOST_NAME}-chromium.json").write_text(
-            manifest_json(info, "Corvantilhub.exe", True), encoding="utf-8")
-        (stage / f"{HOST_NAME}-firefox.json").write_text(
-            manifest_json(info, "Corvantilhub.exe", False), encoding="utf-8")
+        stage_msi_files(info, stage, signer)
+        size_kib = sum((p.stat().st_size + 1023) // 1024 for p in stage.iterdir())
         defines = {"Version": info.version, "ProductCode": product_code(info.version),
-                   "Description": info.description()}
-        command = ["wixl", "--arch", "x64", "-o", str(out)]
+                   "Description": info.description(), "HelpLink": info.help_url,
+                   "Size": str(size_kib)}
+        # Made in the stage, so that no unsigned package is left in out_dir
+        # when signing fails.
+        msi = stage / out.name
+        command = ["wixl", "--arch", "x64", "-o", str(msi)]
         for name, value in defines.items():
             command += ["-D", f"{name}={value}"]
         # wixl takes the files' sources relative to its working folder.
         run(command + [str(PACKAGING_DIR / "windows" / "Corvantilhub.wxs")], cwd=stage)
+        if signer:
+            signer.sign(msi, f"Corvantilhub {info.version}", info.help_url)
+        shutil.move(msi, out)
     return out
+
+
+def stage_msi_files(info: BuildInfo, stage: Path, signer) -> None:
+    ours = [Path(shutil.copy(info.binary(name), stage / name))
+            for name in ("Corvantilhub.exe", "corvantilhub-register.exe")]
+    for name in ("Harrowmere64", "Tollgatelink"):
+        staged = Path(shutil.copy(info.library(name, f"{name}.dll"), stage / f"{name}.dll"))
+        if info.is_ours(name):
+            ours.append(staged)
+        elif signer and not authenticode.is_signed(staged):
+            print(f"build_packages: warning: the {name} library is not signed; "
+                  "machines that allow only signed code will refuse it", file=sys.stderr)
+    for path in ours:
+        authenticode.fix_pe_checksum(path)
+        if signer:
+            signer.sign(path, "Corvantilhub", info.help_url)
+    # The host beside the manifests: a relative path, which both browser
+    # families resolve against the manifest's folder on Windows.
+    (stage / f"{HOST_NAME}-chromium.json").write_text(
+        manifest_json(info, "Corvantilhub.exe", True), encoding="utf-8")
+    (stage / f"{HOST_NAME}-firefox.json").write_text(
+        manifest_json(info, "Corvantilhub.exe", False), encoding="utf-8")
+    (stage / RECORD_NAME).write_text(package_record(info, "msi"), encoding="utf-8")
 
 
 # Debian package.
@@ -166,6 +215,7 @@ def stage_deb_files(info: BuildInfo, root: Path) -> None:
     # The registration tool lives beside the host, where it looks for it by
     # default; /usr/bin holds a link to it.
     install(info.binary("corvantilhub-register"), lib_dir / "corvantilhub-register", 0o755)
+    write_file(lib_dir / RECORD_NAME, package_record(info, "deb"))
     (root / "usr/bin").mkdir(parents=True, exist_ok=True)
     os.symlink("../lib/corvantilhub/corvantilhub-register", root / "usr/bin/corvantilhub-register")
     install(info.binary("corvantilhub-debug-monitor"),
@@ -177,8 +227,11 @@ def stage_deb_files(info: BuildInfo, root: Path) -> None:
 
     host = f"/{DEB_LIB_DIR}/Corvantilhub"
     for browser, folder in DEB_MANIFEST_DIRS.items():
-        write_file(root / folder / f"{HOST_NAME}.json",
-                   manifest_json(info, host, browser != "firefox"))
+        manifest = f"{DEB_CONFIG_DIR}/{browser}/{HOST_NAME}.json"
+        write_file(root / manifest, manifest_json(info, host, browser != "firefox"))
+        link = f"{folder}/{HOST_NAME}.json"
+        (root / folder).mkdir(parents=True, exist_ok=True)
+        os.symlink(link_target(link, manifest), root / link)
 
     doc = root / "usr/share/doc/corvantilhub"
     install(PACKAGING_DIR / "debian" / "copyright", doc / "copyright", 0o644)
@@ -197,6 +250,14 @@ def install(source: Path, target: Path, mode: int) -> None:
         # As Debian's own packages do: no symbols and no build notes.
         run(["strip", "--strip-unneeded", "--remove-section=.comment",
              "--remove-section=.note", str(target)])
+
+
+def link_target(link: str, target: str) -> str:
+    """As Debian wants it: relative within one top-level folder, absolute
+    across two. Both paths are relative to the package's root."""
+    if link.split("/")[0] != target.split("/")[0]:
+        return "/" + target
+    return os.path.relpath(target, os.path.dirname(link))
 
 
 def is_elf(path: Path) -> bool:
@@ -269,8 +330,11 @@ def main(argv=None) -> int:
     try:
         info = BuildInfo(options.build.resolve(), options.version)
         options.out.mkdir(parents=True, exist_ok=True)
-        package = (build_msi if options.kind == "msi" else build_deb)(info, options.out.resolve())
-    except PackageError as error:
+        if options.kind == "msi":
+            package = build_msi(info, options.out.resolve(), authenticode.Signer.from_environment())
+        else:
+            package = build_deb(info, options.out.resolve())
+    except (PackageError, authenticode.SigningError) as error:
         print(f"build_packages: {error}", file=sys.stderr)
         return 1
     print(package)

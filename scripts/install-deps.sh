@@ -6,7 +6,8 @@ set -euo pipefail
 native=(cmake ninja-build g++ pkg-config libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
         googletest nlohmann-json3-dev python3 python3-pytest)
 windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
-packaging=(wixl dpkg-dev lintian)
+# osslsigncode signs the Windows package; openssl makes the tests' throw-away keys.
+packaging=(wixl dpkg-dev lintian osslsigncode openssl)
 browser=(chromium firefox-esr)
 # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
 fuzz=(clang libclang-rt-14-dev)

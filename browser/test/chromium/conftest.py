@@ -6,6 +6,7 @@
 the Windows build is looked for in windows/bin beside it unless --windows-bin
 says otherwise.
 """
+import json
 import os
 import pwd
 from pathlib import Path
@@ -39,6 +40,13 @@ def windows_bin(request, native_bin) -> Path:
 @pytest.fixture(scope="session")
 def chromium_binary(request) -> Path:
     return Path(request.config.getoption("--chromium"))
+
+
+@pytest.fixture(scope="session")
+def version(native_bin) -> str:
+    """The project version the build carries."""
+    info = native_bin.parent / "package-info.json"
+    return json.loads(info.read_text(encoding="utf-8"))["version"]
 
 
 @pytest.fixture(scope="session")

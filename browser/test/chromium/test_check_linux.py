@@ -6,6 +6,7 @@ import json
 import os
 import shutil
 import subprocess
+import tempfile
 from pathlib import Path
 
 import pytest
@@ -23,16 +24,35 @@ FIX_CHROMIUM = f"run corvantilhub-register register --browser chromium --extensi
 
 @pytest.fixture
 def tool(register_tool, home):
-    """Runs corvantilhub-register with the private HOME; returns (status, stdout)."""
-    def run(*arguments):
+    """Runs corvantilhub-register with the private HOME; returns (status,
+    stdout, stderr). `binds` (folder, mount point) pairs put folders of the
+    test's own over the system's for this run alone, in a private mount
+    namespace; `program` is another copy of the tool."""
+    def run(*arguments, binds=(), program=None):
         env = {key: value for key, value in os.environ.items()
                if not key.startswith("XDG_")}
         env.update(HOME=str(home), XDG_DATA_HOME=str(home / "data"),
                    XDG_RUNTIME_DIR=str(home))
-        result = subprocess.run(with_root_home([str(register_tool), *arguments], home),
-                                env=env, capture_output=True, text=True, timeout=120)
+        command = with_root_home([str(program or register_tool), *arguments], home)
+        for folder, mount_point in binds:
+            command = ["unshare", "--mount", "--", "sh", "-c",
+                       'mount --bind "$0" "$1" && shift && exec "$@"',
+                       str(folder), str(mount_point), *command]
+        result = subprocess.run(command, env=env, capture_output=True, text=True, timeout=120)
         return result.returncode, result.stdout, result.stderr
     return run
+
+
+@pytest.fixture
+def etc_chromium(tmp_path) -> Path:
+    """A folder to put over /etc/chromium (policies and all users' hosts),
+    so that what a test sets there reaches no browser that runs meanwhile."""
+    if os.geteuid() != 0 or not Path("/etc/chromium").is_dir():
+        pytest.skip("a private /etc/chromium needs root and Chromium's /etc/chromium")
+    folder = tmp_path / "etc-chromium"
+    (folder / "policies" / "managed").mkdir(parents=True)
+    (folder / "native-messaging-hosts").mkdir()
+    return folder
 
 
 @pytest.fixture
@@ -82,7 +102,7 @@ def step(output: str, browser: str, name: str) -> list:
     raise AssertionError(f"no {name} step for {browser} in:\n{output}")
 
 
-def test_a_sound_registration_passes_every_step(tool, home, host):
+def test_a_sound_registration_passes_every_step(tool, home, host, version):
     code, _, err = tool("register", "--browser", "chromium,firefox",
                         "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID, "--host", str(host))
     assert code == 0, err
@@ -92,9 +112,10 @@ def test_a_sound_registration_passes_every_step(tool, home, host):
     assert step(out, "chromium", "manifest")[0] == \
         f"chromium: manifest: ok: {manifest_file(home)}"
     assert step(out, "chromium", "path")[0] == f"chromium: path: ok: {host}"
+    assert out.splitlines()[0] == f"corvantilhub-register {version}, from no package"
     assert step(out, "chromium", "start") == [
-        "chromium: start: ok: agent library loaded, designer bridge found, protection service "
-        "usable, standard streams ready; exit status 0",
+        f"chromium: start: ok: Corvantilhub {version}: agent library loaded, designer bridge "
+        "found, protection service usable, standard streams ready; exit status 0",
         f"note: ran {host} chrome-extension://{CHROMIUM_ID}/ in {host.parent}"]
     # Firefox passes the manifest's path and the add-on ID.
     assert step(out, "firefox", "start")[1] == \
@@ -104,7 +125,7 @@ def test_a_sound_registration_passes_every_step(tool, home, host):
     code, out, _ = tool("check", "--browser", "chromium", "--json")
     assert code == 0
     report = json.loads(out)
-    assert report["ok"] is True
+    assert report["ok"] is True and report["version"] == version and report["package"] is None
     [chromium] = report["browsers"]
     assert [(entry["step"], entry["status"]) for entry in chromium["steps"]] == [
         ("manifest", "ok"), ("json", "ok"), ("name", "ok"), ("path", "ok"), ("type", "ok"),
@@ -118,13 +139,18 @@ def test_no_manifest_lists_every_place_looked(tool, home):
     code, out, _ = tool("check", "--browser", "chromium", "--name", name,
                         "--extension", CHROMIUM_ID)
     assert code == 1
-    assert out.splitlines() == [
+    assert out.splitlines()[1:] == [
         "chromium: manifest: FAILED: not found",
         f"    note: looked at {home / FOLDERS['chromium']}/{name}.json: no such file",
         f"    note: looked at /etc/chromium/native-messaging-hosts/{name}.json: no such file",
         f"    fix: run corvantilhub-register register --browser chromium --name {name} "
         f"--extension {CHROMIUM_ID}",
         "chromium: can NOT start the host"]
+    # Firefox's folders for all users: lib's, then lib64's.
+    code, out, _ = tool("check", "--browser", "firefox", "--system", "--name", name)
+    assert step(out, "firefox", "manifest")[1:3] == [
+        f"note: looked at {SYSTEM_FIREFOX_FOLDER}/{name}.json: no such file",
+        f"note: looked at /usr/lib64/mozilla/native-messaging-hosts/{name}.json: no such file"]
     # A profile folder replaces the per-user one, and the advice names it.
     code, out, _ = tool("check", "--browser", "chromium", "--user", "--user-data-dir", "/tmp/p")
     assert step(out, "chromium", "manifest") == [
@@ -250,7 +276,7 @@ def test_a_host_whose_agent_library_is_missing(tool, home, host, tmp_path):
                          "agent, or copy it beside the host)")
 
 
-def test_a_missing_designer_bridge_is_only_a_warning(tool, home, host, tmp_path):
+def test_a_missing_designer_bridge_is_only_a_warning(tool, home, host, tmp_path, version):
     folder = tmp_path / "no_bridge"
     folder.mkdir()
     for name in ("Corvantilhub", "libHarrowmere64.so"):
@@ -259,7 +285,8 @@ def test_a_missing_designer_bridge_is_only_a_warning(tool, home, host, tmp_path)
     code, out, _ = tool("check", "--browser", "chromium", "--user")
     assert code == 0, out
     start = step(out, "chromium", "start")
-    assert start[0] == ("chromium: start: warning: agent library loaded, designer bridge not found "
+    assert start[0] == (f"chromium: start: warning: Corvantilhub {version}: agent library "
+                        "loaded, designer bridge not found "
                         "(error 126), protection service usable, standard streams ready; "
                         "exit status 0")
     assert start[-1] == (f"fix: the host runs without the designer; put libTollgatelink.so into "
@@ -267,17 +294,211 @@ def test_a_missing_designer_bridge_is_only_a_warning(tool, home, host, tmp_path)
 
 
 @pytest.mark.parametrize("arguments, message", [
-    (["check", "--browser", "opera"], "unknown browser 'opera'"),
+    (["check", "--browser", "opera"], "unknown browser 'opera' (chromium, chrome, edge, firefox or all)"),
     (["check", "--system", "--user"], "give --system or --user once"),
-    (["check", "--host", "/x"], "check takes neither --host"),
-    (["check", "--browser", "firefox", "--user-data-dir", "/tmp/p"], "firefox has no --user-data-dir"),
-    (["check", "--extension", "nope"], "is neither a Chromium extension ID"),
+    (["check", "--host", "/x"], "check takes neither --host, --manifest-dir nor --dry-run"),
+    (["check", "--browser", "firefox", "--user-data-dir", "/tmp/p"],
+     "firefox has no --user-data-dir; leave it out of --browser"),
+    (["check", "--extension", "nope"],
+     "'nope' is neither a Chromium extension ID (32 letters a-p) nor a Firefox add-on ID"),
     (["register", "--json"], "--json goes with check only"),
+    (["check", "--replace"], "--replace goes with register only"),
 ])
 def test_bad_command_lines_end_with_status_two(tool, arguments, message):
+    """One line, not the whole help."""
     code, _, err = tool(*arguments)
-    assert code == 2
-    assert message in err
+    assert (code, err) == (2, f"corvantilhub-register: {message} (corvantilhub-register --help "
+                              "lists the options)\n")
+
+
+def test_both_programs_tell_their_version(tool, host, version):
+    assert tool("--version") == (0, f"corvantilhub-register {version}\n", "")
+    result = subprocess.run([str(host), "--version"], capture_output=True, text=True, timeout=60)
+    assert (result.returncode, result.stdout) == (0, f"Corvantilhub {version}\n")
+
+
+# ---------------------------------------------------------------------------
+# policies, and what the browser would read instead
+# ---------------------------------------------------------------------------
+
+BLOCKED = ('NativeMessagingBlocklist lists "{}" ({}), and chromium refuses: "Access to the '
+           'native messaging host was disabled by the system administrator"')
+
+
+@pytest.mark.parametrize("policies, expected", [
+    ({"fleet.json": {"NativeMessagingBlocklist": ["*"]}},
+     [BLOCKED.format("*", "{managed}/fleet.json"),
+      f'fix: ask whoever sets the browser\'s policies (root) to add "{HOST_NAME}" to '
+      "NativeMessagingAllowlist"]),
+    ({"fleet.json": {"NativeMessagingBlocklist": ["other.host", HOST_NAME]}},
+     [BLOCKED.format(HOST_NAME, "{managed}/fleet.json"),
+      f'fix: ask whoever sets the browser\'s policies (root) to add "{HOST_NAME}" to '
+      "NativeMessagingAllowlist, or to take it off NativeMessagingBlocklist"]),
+    # The allowlist wins over the blocklist, as in the browser.
+    ({"a.json": {"NativeMessagingBlocklist": ["*"]},
+      "b.json": {"NativeMessagingAllowlist": [HOST_NAME]}},
+     [f'NativeMessagingAllowlist lists "{HOST_NAME}" ({{managed}}/b.json)']),
+    # Of two files that set one policy, the last in name order wins.
+    ({"a.json": {"NativeMessagingBlocklist": ["*"]},
+      "b.json": {"NativeMessagingBlocklist": ["other.host"]}, "c.json": "not JSON"},
+     [f'NativeMessagingBlocklist does not list "{HOST_NAME}" ({{managed}}/b.json)',
+      "note: not read: {managed}/c.json (not a JSON object)"]),
+])
+def test_policies_that_keep_the_host_from_starting(tool, home, host, etc_chromium, policies,
+                                                   expected):
+    managed = etc_chromium / "policies" / "managed"
+    for name, content in policies.items():
+        (managed / name).write_text(content if isinstance(content, str) else json.dumps(content))
+    write_manifest(home, default_path=str(host))  # sound, for the current user
+    code, out, _ = tool("check", "--browser", "chromium", binds=[(etc_chromium, "/etc/chromium")])
+    blocked = expected[0].startswith("NativeMessagingBlocklist lists")
+    where = "/etc/chromium/policies/managed"
+    assert step(out, "chromium", "policy") == [
+        f"chromium: policy: {'FAILED' if blocked else 'ok'}: {expected[0].format(managed=where)}",
+        *[line.format(managed=where) for line in expected[1:]]]
+    assert code == (1 if blocked else 0), out
+    # Without a policy the step is left out.
+    assert "policy:" not in tool("check", "--browser", "chromium")[1]
+
+
+def test_a_policy_against_per_user_hosts_leaves_only_all_users_registrations(
+        tool, home, host, etc_chromium):
+    (etc_chromium / "policies" / "managed" / "fleet.json").write_text(
+        json.dumps({"NativeMessagingUserLevelHosts": False}))
+    user_manifest = write_manifest(home, default_path=str(host))
+    code, out, _ = tool("check", "--browser", "chromium", "--extension", CHROMIUM_ID,
+                        binds=[(etc_chromium, "/etc/chromium")])
+    assert code == 1
+    policy_file = "/etc/chromium/policies/managed/fleet.json"
+    assert step(out, "chromium", "policy") == [
+        "chromium: policy: ok: no policy blocks native-messaging hosts",
+        f"note: NativeMessagingUserLevelHosts is false ({policy_file}): chromium reads no "
+        "per-user registration"]
+    assert step(out, "chromium", "manifest") == [
+        "chromium: manifest: FAILED: not found",
+        f"note: not read: {user_manifest}, as NativeMessagingUserLevelHosts is false "
+        f"({policy_file})",
+        f"note: looked at /etc/chromium/native-messaging-hosts/{HOST_NAME}.json: no such file",
+        f"fix: as root, run corvantilhub-register register --browser chromium --system "
+        f"--extension {CHROMIUM_ID}"]
+
+
+# ---------------------------------------------------------------------------
+# faults that look like others
+# ---------------------------------------------------------------------------
+
+@pytest.mark.parametrize("encoding, verdict, detail", [
+    ("utf-16", "FAILED", "saved as UTF-16 (what PowerShell 5 writes by default), which chromium "
+                         "can't read"),
+    ("utf-16-le", "FAILED", "saved as UTF-16 (what PowerShell 5 writes by default), which "
+                            "chromium can't read"),
+    ("utf-8-sig", "warning", "valid, but the file starts with a byte-order mark, which not every "
+                             "browser version skips"),
+])
+def test_a_manifest_not_saved_as_plain_utf8(tool, home, host, encoding, verdict, detail):
+    path = write_manifest(home, default_path=str(host))
+    path.write_bytes(path.read_text(encoding="utf-8").encode(encoding))
+    code, out, _ = tool("check", "--browser", "chromium", "--user", "--extension", CHROMIUM_ID)
+    assert code == (1 if verdict == "FAILED" else 0), out
+    assert step(out, "chromium", "json") == [
+        f"chromium: json: {verdict}: {detail}",
+        f"fix: save {path} as UTF-8 without a byte-order mark; or {FIX_CHROMIUM}"]
+
+
+def test_a_path_that_names_another_program(tool, home):
+    write_manifest(home, default_path="/bin/cat")
+    code, out, _ = tool("check", "--browser", "chromium", "--user", "--extension", CHROMIUM_ID)
+    assert code == 1
+    assert step(out, "chromium", "start") == [
+        "chromium: start: FAILED: /bin/cat is not a Corvantilhub host: it ended (exit status 1) "
+        "without the host's start-up report",
+        f"note: ran /bin/cat chrome-extension://{CHROMIUM_ID}/ in /bin",
+        f"fix: {FIX_CHROMIUM}"]
+
+
+def test_an_agent_library_that_cannot_be_read(tool, host, register_tool, tmp_path, other_user):
+    """Root reads every file; the user who runs the browser may not."""
+    shared = Path(tempfile.mkdtemp(prefix="corvantilhub-unreadable-"))
+    try:
+        shared.chmod(0o755)
+        for name in ("Corvantilhub", "libHarrowmere64.so", "libTollgatelink.so"):
+            shutil.copy(host.parent / name, shared / name)
+        (shared / "libHarrowmere64.so").chmod(0o600)
+        user_home = shared / "home"
+        write_manifest(user_home, default_path=str(shared / "Corvantilhub"))
+        hand_over(user_home, other_user)
+        result = subprocess.run(
+            ["setpriv", f"--reuid={other_user[0]}", f"--regid={other_user[1]}", "--clear-groups",
+             "--", str(register_tool), "check", "--browser", "chromium", "--user"],
+            env={"PATH": os.environ["PATH"], "HOME": str(user_home)},
+            capture_output=True, text=True, timeout=120)
+        assert result.returncode == 1, result.stdout + result.stderr
+        start = step(result.stdout, "chromium", "start")
+        library = shared / "libHarrowmere64.so"
+        assert start[0].startswith(
+            f"chromium: start: FAILED: {shared}/Corvantilhub did not start: exit status 127, the "
+            f"agent library {library} can't be read (permissions) (")
+        assert start[-1] == f"fix: let every user read it: as root, run chmod a+r {library}"
+    finally:
+        shutil.rmtree(shared)
+
+
+# ---------------------------------------------------------------------------
+# a tool that a package installed
+# ---------------------------------------------------------------------------
+
+@pytest.fixture
+def packaged_tool(register_tool, tmp_path, version) -> Path:
+    """A copy of the tool with the record that the Debian package puts beside it."""
+    folder = tmp_path / "usr-lib-corvantilhub"
+    folder.mkdir()
+    program = Path(shutil.copy(register_tool, folder / register_tool.name))
+    (folder / "corvantilhub-package.json").write_text(json.dumps({
+        "kind": "deb", "name": "corvantilhub", "version": version,
+        "chromium_extension_ids": [CHROMIUM_ID], "firefox_addon_ids": [FIREFOX_ID],
+        "stand_ins": True}))
+    return program
+
+
+def test_a_packaged_tool_names_the_package_and_its_extensions(tool, home, host, packaged_tool,
+                                                              etc_chromium, version):
+    binds = [(etc_chromium, "/etc/chromium")]
+    # The package's registration for all users is gone: repair the package.
+    code, out, _ = tool("check", "--browser", "chromium", "--system", program=packaged_tool,
+                        binds=binds)
+    assert code == 1
+    assert out.splitlines()[0] == (
+        f"corvantilhub-register {version}, installed by corvantilhub {version} (Debian package), "
+        "with the STAND-IN agent and designer libraries (for testing, not the agent's own)")
+    reinstall = ("apt-get install --reinstall -o Dpkg::Options::=--force-confmiss corvantilhub "
+                 "(or, from the package file, dpkg -i --force-confmiss "
+                 f"corvantilhub_{version}_amd64.deb)")
+    assert step(out, "chromium", "manifest")[-1] == (
+        f"fix: put the package's registration back: as root, run {reinstall}")
+    # Broken: mend the file the link names, or put the package's back.
+    conffile = etc_chromium / "corvantilhub" / f"{HOST_NAME}.json"
+    conffile.parent.mkdir()
+    conffile.write_text("{")
+    (etc_chromium / "native-messaging-hosts" / f"{HOST_NAME}.json").symlink_to(conffile)
+    code, out, _ = tool("check", "--browser", "chromium", "--system", program=packaged_tool,
+                        binds=binds)
+    assert step(out, "chromium", "json")[-1] == (
+        f"fix: mend {conffile} (the package's configuration file), or put the package's back: "
+        f"as root, run rm {conffile} && {reinstall}")
+    # A user's own registration: the advice names the package's extension.
+    code, out, _ = tool("check", "--browser", "chromium", "--user", program=packaged_tool)
+    assert step(out, "chromium", "manifest")[-1] == (
+        f"fix: run corvantilhub-register register --browser chromium --extension {CHROMIUM_ID}")
+    # A user's registration that leaves out the package's extension works,
+    # with a warning; the advice names the package's extension, not a placeholder.
+    write_manifest(home, default_path=str(host), allowed_origins=[f"chrome-extension://{OTHER_ID}/"])
+    code, out, _ = tool("check", "--browser", "chromium", "--user", program=packaged_tool)
+    assert code == 0, out
+    assert step(out, "chromium", "extension") == [
+        f"chromium: extension: warning: allowed: {OTHER_ID}; but not {CHROMIUM_ID}, which the "
+        "installed package was built for",
+        f"fix: run corvantilhub-register register --browser chromium --extension {OTHER_ID} "
+        f"--extension {CHROMIUM_ID}"]
 
 
 @pytest.fixture

@@ -177,7 +177,8 @@ def test_check_passes_before_the_browser_starts_the_host(run):
     check = run.registration_check
     assert check.returncode == 0, check.stdout + check.stderr
     lines = check.stdout.splitlines()
-    assert [line.split(": ")[1] for line in lines[:-1] if not line.startswith(" ")] == [
+    assert lines[0].startswith("corvantilhub-register ")  # the tool's version, the package
+    assert [line.split(": ")[1] for line in lines[1:-1] if not line.startswith(" ")] == [
         "manifest", "json", "name", "path", "type", "extension", "start"]
     assert lines[-1] == "chromium: can start the host"
     assert "Corvantilhub Activated" in run.debug_lines

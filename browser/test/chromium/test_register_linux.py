@@ -3,7 +3,9 @@ folder, and what it refuses. Every run has a private HOME; system-wide
 registration is checked with --dry-run only, so nothing outside the test's
 folders is touched."""
 import json
+import re
 import os
+import shutil
 import subprocess
 from pathlib import Path
 
@@ -186,6 +188,63 @@ def test_system_scope_dry_run_names_the_system_folders_and_writes_nothing(regist
     assert files_below(home) == []
 
 
+def test_register_adds_to_what_a_manifest_allows_and_replaces_only_when_asked(register, home):
+    other, third = "a" * 32, "b" * 32
+    path = home / USER_FOLDERS["chrome"] / f"{HOST_NAME}.json"
+
+    def allowed():
+        return read_manifest(path)["allowed_origins"]
+
+    assert register("register", "--browser", "chrome", "--extension", CHROMIUM_ID).returncode == 0
+    result = register("register", "--browser", "chrome", "--extension", other,
+                      "--extension", CHROMIUM_ID)
+    assert result.stdout.splitlines() == [
+        f"write {path}", f"  allows {CHROMIUM_ID}, {other} (kept {CHROMIUM_ID}; added {other})"]
+    assert allowed() == [f"chrome-extension://{CHROMIUM_ID}/", f"chrome-extension://{other}/"]
+    result = register("register", "--browser", "chrome", "--extension", third, "--replace")
+    assert result.stdout.splitlines() == [
+        f"write {path}", f"  allows {third} (added {third}; dropped {CHROMIUM_ID}, {other})"]
+    assert allowed() == [f"chrome-extension://{third}/"]
+
+
+@pytest.fixture
+def lib64_mozilla():
+    """/usr/lib64/mozilla, where Firefox builds for systems with lib64 look:
+    made for the test when missing (root only) and removed again."""
+    if os.geteuid() != 0 or not Path("/usr/lib64").is_dir():
+        pytest.skip("needs root and a /usr/lib64")
+    folder = Path("/usr/lib64/mozilla")
+    made = not folder.exists()
+    folder.mkdir(exist_ok=True)
+    yield folder
+    if made:
+        shutil.rmtree(folder)
+
+
+def test_firefox_for_all_users_is_linked_from_lib64_where_firefox_may_read_it(register,
+                                                                             lib64_mozilla):
+    name = f"org.corvantilhub.lib64_{os.getpid()}"
+    manifest = Path(SYSTEM_FOLDERS["firefox"]) / f"{name}.json"
+    link = lib64_mozilla / "native-messaging-hosts" / f"{name}.json"
+    made = [folder for folder in (manifest.parent, manifest.parent.parent)
+            if not folder.exists()]
+    try:
+        result = register("register", "--system", "--browser", "firefox", "--name", name,
+                          "--extension", FIREFOX_ID, "--host", "/opt/corvantilhub/Corvantilhub")
+        assert result.returncode == 0, result.stderr
+        assert result.stdout.splitlines()[-1] == f"link {link} -> {manifest}"
+        assert link.resolve() == manifest and manifest.is_file()
+        result = register("unregister", "--system", "--browser", "firefox", "--name", name)
+        assert result.stdout.splitlines() == [f"remove {link}", f"remove {manifest}"]
+        assert not os.path.lexists(link) and not manifest.exists()
+    finally:
+        for path in (link, manifest):
+            if os.path.lexists(path):
+                path.unlink()
+        for folder in made:  # deepest first
+            folder.rmdir()
+
+
 def test_unregister_removes_our_manifests_and_nothing_else(register, home):
     assert register("register", "--browser", "all", "--extension", CHROMIUM_ID,
                     "--extension", FIREFOX_ID).returncode == 0
@@ -230,3 +289,13 @@ def test_refuses_what_a_browser_would_not_accept(register, home, arguments, mess
     assert result.returncode == 2
     assert message in result.stderr
     assert files_below(home) == []
+
+
+def test_the_manual_page_covers_every_command_and_option(register):
+    usage = register("--help").stdout
+    page = (Path(__file__).resolve().parents[3] / "packaging" / "debian" /
+            "corvantilhub-register.1").read_text(encoding="utf-8").replace("\\-", "-")
+    options = set(re.findall(r"--[a-z][a-z-]*[a-z]", usage))
+    assert len(options) > 10 and {option for option in options if option not in page} == set()
+    for command in ("register", "unregister", "check"):
+        assert f"corvantilhub-register {command}" in page

@@ -142,10 +142,18 @@ def test_system_scope_writes_below_hklm(wine):
                            "--host", HOST, "--extension", FIREFOX_ID)
     assert result.returncode == 0, result.stderr
     assert wine.default_value(key_of("firefox", name)) is None
-    manifest_path = wine.default_value(key_of("firefox", name, root="HKEY_LOCAL_MACHINE"))
+    machine_key = key_of("firefox", name, root="HKEY_LOCAL_MACHINE")
+    manifest_path = wine.default_value(machine_key)
     assert wine.unix_path(manifest_path).is_file()
-    assert wine.register("unregister", "--system", "--name", name).returncode == 0
-    assert wine.default_value(key_of("firefox", name, root="HKEY_LOCAL_MACHINE")) is None
+    # A key in the 32-bit view, which 32-bit browsers read, goes as well.
+    assert wine.run("reg", "add", machine_key, "/ve", "/d", manifest_path, "/reg:32",
+                    "/f").returncode == 0
+    result = wine.register("unregister", "--system", "--name", name)
+    assert result.returncode == 0
+    assert [line for line in result.stdout.splitlines() if "Mozilla" in line] == [
+        f"delete {machine_key}", f"delete {machine_key} (32-bit view)"]
+    assert [wine.run("reg", "query", machine_key, f"/reg:{bits}").returncode
+            for bits in (32, 64)] == [1, 1]
 
 
 @pytest.mark.parametrize("made_first_by", ["another user", "an administrator, open to all"])
@@ -272,8 +280,8 @@ def test_check_reports_a_stale_key_in_the_32_bit_view_that_hides_the_sound_one(w
             f"names {wine.default_value(machine_key)}; to use it, remove the first: "
             f'reg delete "{machine_key}" /reg:32 /f',
             f"fix: remove it, so that chrome reads {machine_key} (64-bit view): run reg delete "
-            f'"{machine_key}" /reg:32 /f; or run corvantilhub-register register --browser chrome '
-            f"--name {name} --system --extension {CHROMIUM_ID}"]
+            f'"{machine_key}" /reg:32 /f; or as an administrator, run corvantilhub-register '
+            f"register --browser chrome --name {name} --system --extension {CHROMIUM_ID}"]
         # The advice works.
         assert wine.run("reg", "delete", machine_key, "/reg:32", "/f").returncode == 0
         again = wine.register("check", "--browser", "chrome", "--name", name)
@@ -353,4 +361,50 @@ def test_check_names_the_missing_agent_library(wine, tmp_path):
         assert start[-1] == (f"fix: put Harrowmere64.dll into {wine.windows_path(lonely)} (install "
                              "the single-sign-on agent, or copy it beside the host)")
     finally:
+        wine.register("unregister", "--name", name)
+
+
+def test_check_reads_the_browsers_policies_machine_before_user(wine, windows_bin):
+    name = "com.corvantilhub.managed"
+    host = wine.windows_path(windows_bin / "Corvantilhub.exe")
+    assert wine.register("register", "--browser", "chrome", "--name", name, "--host", host,
+                         "--extension", CHROMIUM_ID).returncode == 0
+    machine = r"HKEY_LOCAL_MACHINE\Software\Policies\Google\Chrome"
+    user = r"HKEY_CURRENT_USER\Software\Policies\Google\Chrome"
+
+    def check():
+        return wine.register("check", "--browser", "chrome", "--name", name)
+
+    try:
+        wine.run("reg", "add", rf"{machine}\NativeMessagingBlocklist", "/v", "1", "/d", "*", "/f")
+        result = check()
+        assert result.returncode == 1
+        assert step_of(result.stdout, "chrome", "policy") == [
+            f'chrome: policy: FAILED: NativeMessagingBlocklist lists "*" ({machine}'
+            r'\NativeMessagingBlocklist), and chrome refuses: "Access to the native messaging '
+            'host was disabled by the system administrator"',
+            "fix: ask whoever sets the browser's policies (an administrator) to add "
+            f'"{name}" to NativeMessagingAllowlist']
+        # The user's allowlist counts where the machine sets none.
+        wine.run("reg", "add", rf"{user}\NativeMessagingAllowlist", "/v", "1", "/d", name, "/f")
+        assert step_of(check().stdout, "chrome", "policy") == [
+            f'chrome: policy: ok: NativeMessagingAllowlist lists "{name}" ({user}'
+            r'\NativeMessagingAllowlist)']
+        # The machine's flag wins over the user's: the user's key is not read.
+        wine.run("reg", "add", machine, "/v", "NativeMessagingUserLevelHosts", "/t", "REG_DWORD",
+                 "/d", "0", "/f")
+        wine.run("reg", "add", user, "/v", "NativeMessagingUserLevelHosts", "/t", "REG_DWORD",
+                 "/d", "1", "/f")
+        result = check()
+        manifest = step_of(result.stdout, "chrome", "manifest")
+        assert result.returncode == 1
+        assert manifest[0] == "chrome: manifest: FAILED: not found"
+        assert (f"note: not read: {key_of('chrome', name)} (64-bit view), as "
+                f"NativeMessagingUserLevelHosts is false ({machine}"
+                r"\NativeMessagingUserLevelHosts)") in manifest
+        assert manifest[-1] == (f"fix: as an administrator, run corvantilhub-register register "
+                                f"--browser chrome --name {name} --system --extension <extension ID>")
+    finally:
+        for key in (machine, user):
+            wine.run("reg", "delete", key, "/f")
         wine.register("unregister", "--name", name)

@@ -3,7 +3,9 @@
 The package is built from the native build, installed with `dpkg -i`, then
 headless Chromium and Firefox ESR, each with a fresh profile and no per-user
 registration at all, must find the host through the system-wide manifests and
-play the test extension's session with it. Purging must leave nothing behind.
+play the test extension's session with it. An administrator's edit of a
+manifest survives the package installed again. Purging must leave nothing
+behind.
 The tests change the machine, so they run only as root, and the package is
 purged at the end even when a check fails.
 """
@@ -31,6 +33,7 @@ HOST_NAME = "com.corvantilhub.host"
 FIREFOX_ADDON_ID = "session-test@corvantilhub.example"
 REPORT_LEVEL = 7
 SESSION = load_session()
+CONFIG_DIR = Path("/etc/corvantilhub")  # the manifests; the browsers' folders link here
 MANIFESTS = {
     "chromium": Path("/etc/chromium/native-messaging-hosts"),
     "chrome": Path("/etc/opt/chrome/native-messaging-hosts"),
@@ -131,7 +134,8 @@ def test_builder_refuses_ids_that_no_browser_would_accept(tmp_path, chromium_ids
     (tmp_path / "package-info.json").write_text(json.dumps({
         "version": "1.0.0", "bin_dir": str(tmp_path), "harrowmere_library": "",
         "tollgatelink_library": "", "chromium_extension_ids": chromium_ids,
-        "firefox_addon_ids": firefox_ids}), encoding="utf-8")
+        "firefox_addon_ids": firefox_ids, "help_url": "https://example.test/"}),
+        encoding="utf-8")
     result = subprocess.run([sys.executable, str(REPO_ROOT / "packaging" / "build_packages.py"),
                              "deb", "--build", str(tmp_path), "--out", str(tmp_path / "out")],
                             capture_output=True, text=True)
@@ -163,13 +167,31 @@ def test_installed_files_and_manifests(installed):
     for tool in ("corvantilhub-register", "corvantilhub-debug-monitor"):
         assert os.access(Path("/usr/bin") / tool, os.X_OK), tool
     for browser, folder in MANIFESTS.items():
-        manifest = json.loads((folder / f"{HOST_NAME}.json").read_text(encoding="utf-8"))
+        link = folder / f"{HOST_NAME}.json"
+        assert link.is_symlink() and link.resolve() == CONFIG_DIR / browser / link.name
+        manifest = json.loads(link.read_text(encoding="utf-8"))
         assert manifest["name"] == HOST_NAME and manifest["type"] == "stdio"
         assert manifest["path"] == str(HOST)
         if browser == "firefox":
             assert manifest["allowed_extensions"] == [FIREFOX_ADDON_ID]
         else:
             assert manifest["allowed_origins"] == [f"chrome-extension://{extension_id()}/"]
+
+
+def conffiles() -> set:
+    listed = subprocess.run(["dpkg-query", "-W", "-f=${Conffiles}", PACKAGE],
+                            capture_output=True, text=True, check=True).stdout
+    return {Path(line.split()[0]) for line in listed.splitlines() if line.strip()}
+
+
+def dpkg_verify() -> str:
+    """What `dpkg --verify` finds changed since installation ("" for nothing)."""
+    return subprocess.run(["dpkg", "--verify", PACKAGE], capture_output=True, text=True).stdout
+
+
+def test_every_manifest_is_a_conffile_and_verifies(installed):
+    assert conffiles() == {CONFIG_DIR / browser / f"{HOST_NAME}.json" for browser in MANIFESTS}
+    assert dpkg_verify() == ""
 
 
 def test_register_tool_from_the_package_points_at_the_installed_host(installed, tmp_path):
@@ -240,6 +262,53 @@ def test_firefox_finds_the_host_through_the_system_manifest(installed, request, 
                        agent_script=AGENT_SCRIPT, designer_script=DESIGNER_SCRIPT)
     assert list((folders["home"] / ".mozilla").glob("**/*.json")) == []
     check_session(run)
+
+
+def test_edited_manifest_survives_the_package_installed_again(deb, installed):
+    """An administrator allows one more add-on by hand; dpkg keeps the edit."""
+    firefox = MANIFESTS["firefox"] / f"{HOST_NAME}.json"
+    manifest = json.loads(firefox.read_text(encoding="utf-8"))
+    manifest["allowed_extensions"].append("fleet-extra@corvantilhub.example")
+    edited = json.dumps(manifest, indent=2) + "\n"
+    firefox.write_text(edited, encoding="utf-8")
+    result = subprocess.run(["dpkg", "-i", str(deb)], capture_output=True, text=True,
+                            stdin=subprocess.DEVNULL)
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert firefox.is_symlink() and firefox.read_text(encoding="utf-8") == edited
+    assert [line.split()[-1] for line in dpkg_verify().splitlines()] == \
+        [str(CONFIG_DIR / "firefox" / f"{HOST_NAME}.json")]
+
+
+def test_check_names_the_package_and_how_to_put_its_registration_back(deb, installed, tmp_path):
+    """The installed tool on the package's own registrations, as root."""
+    home = tmp_path / "home"
+    home.mkdir()
+
+    def check():
+        command = ["corvantilhub-register", "check", "--system", "--browser", "chromium,firefox"]
+        return subprocess.run(with_root_home(command, home), capture_output=True, text=True,
+                              env={**os.environ, "HOME": str(home)})
+
+    version = subprocess.run(["dpkg-deb", "-f", str(deb), "Version"], capture_output=True,
+                             text=True, check=True).stdout.strip()
+    result = check()
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert result.stdout.splitlines()[0] == (
+        f"corvantilhub-register {version}, installed by corvantilhub {version} (Debian "
+        "package), with the STAND-IN agent and designer libraries (for testing, not the "
+        "agent's own)")
+    assert f"chromium: start: ok: Corvantilhub {version}: agent library loaded" in result.stdout
+    (MANIFESTS["chromium"] / f"{HOST_NAME}.json").unlink()
+    result = check()
+    assert result.returncode == 1
+    assert ("    fix: put the package's registration back: as root, run apt-get install "
+            "--reinstall -o Dpkg::Options::=--force-confmiss corvantilhub (or, from the package "
+            f"file, dpkg -i --force-confmiss corvantilhub_{version}_amd64.deb)"
+            ) in result.stdout.splitlines()
+    # The advice works.
+    subprocess.run(["dpkg", "-i", "--force-confmiss", str(deb)], capture_output=True,
+                   stdin=subprocess.DEVNULL, check=True)
+    assert check().returncode == 0
 
 
 def test_purge_leaves_nothing_behind(installed):

@@ -6,12 +6,18 @@ started through the path that the registry and the manifest give; the same
 version installed again; a newer build installed over it, and the older
 one refused after that; a silent removal that must leave nothing of ours
 behind.
+
+The first package is signed with a throw-away key, as `./run.sh package`
+signs when the environment names one, and carries an agent library that its
+vendor signed; the newer package is not signed.
 """
 import json
+import os
 import re
 import shutil
 import struct
 import subprocess
+import sys
 import time
 from pathlib import Path, PureWindowsPath
 
@@ -27,7 +33,8 @@ HOST_NAME = "com.corvantilhub.host"
 CHROMIUM_MANIFEST = f"{HOST_NAME}-chromium.json"
 FIREFOX_MANIFEST = f"{HOST_NAME}-firefox.json"
 INSTALLED_FILES = {"Corvantilhub.exe", "corvantilhub-register.exe", "Harrowmere64.dll",
-                   "Tollgatelink.dll", CHROMIUM_MANIFEST, FIREFOX_MANIFEST}
+                   "Tollgatelink.dll", CHROMIUM_MANIFEST, FIREFOX_MANIFEST,
+                   "corvantilhub-package.json"}
 VENDOR_KEYS = {  # registry key of each browser's machine-wide hosts -> manifest
     r"HKLM\Software\Google\Chrome\NativeMessagingHosts": CHROMIUM_MANIFEST,
     r"HKLM\Software\Chromium\NativeMessagingHosts": CHROMIUM_MANIFEST,
@@ -38,6 +45,7 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 # Windows Error Reporting leaves the host out, so no crash dump holds its memory.
 WER_EXCLUSIONS = r"HKLM\Software\Microsoft\Windows\Windows Error Reporting\ExcludedApplications"
 RT_VERSION = 16
+SIGN_PASSWORD = "throw-away \"pass\" word"
 MARK = "@@corvantilhub-reg"
 MSIEXEC_SECONDS = 600
 STARTS = 4  # tries to start one Wine program
@@ -90,11 +98,16 @@ class Prefix:
         assert set(found) == set(keys), output
         return found
 
+    def values(self, key: str, view: str = "64") -> dict:
+        """The named values of one key: name -> data as `reg` prints it."""
+        output = self.run("reg", "query", key, f"/reg:{view}").stdout
+        return {name: data for name, data in
+                re.findall(r"^ {4}(\S.*?) {4}REG_\w+(?: {4}(.*?))?\s*$", output, re.M)}
+
     def dword(self, key: str, name: str, view: str = "64"):
         """A REG_DWORD value in one registry view, or None when it is missing."""
-        output = self.run("reg", "query", key, "/v", name, f"/reg:{view}").stdout
-        found = re.search(rf"^\s*{re.escape(name)}\s+REG_DWORD\s+0x([0-9a-fA-F]+)", output, re.M)
-        return int(found.group(1), 16) if found else None
+        data = self.values(key, view).get(name)
+        return int(data, 16) if data is not None else None
 
     def existing(self, keys, view: str = "64") -> set:
         return {key for key, value in self.registry(keys, view).items() if value is not None}
@@ -117,9 +130,74 @@ class InstalledHostRunner(WineRunner):
         return [WINE, self.windows_host]
 
 
+def code_signing_key(folder: Path, name: str) -> dict:
+    """A throw-away self-signed code-signing certificate and its PKCS#12 file."""
+    folder.mkdir()
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", f"/CN={name}", "-keyout", "key.pem", "-out", "cert.pem",
+                    "-addext", "keyUsage=critical,digitalSignature",
+                    "-addext", "extendedKeyUsage=codeSigning"],
+                   cwd=folder, check=True, capture_output=True)
+    subprocess.run(["openssl", "pkcs12", "-export", "-inkey", "key.pem", "-in", "cert.pem",
+                    "-out", "key.pfx", "-passout", "env:SIGN_PASSWORD"],
+                   cwd=folder, check=True, capture_output=True,
+                   env={**os.environ, "SIGN_PASSWORD": SIGN_PASSWORD})
+    return {"certificate": folder / "cert.pem", "pfx": folder / "key.pfx"}
+
+
+def signing_environment(key: dict, **more) -> dict:
+    return {**os.environ, "CORVANTILHUB_SIGN_PFX": str(key["pfx"]),
+            "CORVANTILHUB_SIGN_PASSWORD": SIGN_PASSWORD, **more}
+
+
+def verified(path: Path, certificate: Path) -> str:
+    """osslsigncode's verdict on one signed file, with a right PE checksum."""
+    result = subprocess.run(["osslsigncode", "verify", "-CAfile", str(certificate),
+                             "-in", str(path)], capture_output=True, text=True)
+    assert result.returncode == 0, f"{path.name}:\n{result.stdout}{result.stderr}"
+    return result.stdout
+
+
+def right_pe_checksum(verify_output: str) -> bool:
+    """What osslsigncode's verify printed of a PE file's checksum, signed or not."""
+    return ("PE checksum" in verify_output
+            and not re.search("MISMATCH|invalid PE checksum", verify_output))
+
+
+def unsigned_verify_output(path: Path) -> str:
+    return subprocess.run(["osslsigncode", "verify", "-in", str(path)],
+                          capture_output=True, text=True).stdout
+
+
 @pytest.fixture(scope="module")
-def msis(request, tmp_path_factory) -> dict:
-    """The project version's MSI and a newer one made from the same build."""
+def keys(tmp_path_factory) -> dict:
+    for tool in ("openssl", "osslsigncode"):
+        if shutil.which(tool) is None:
+            pytest.skip(f"{tool} is missing (Debian package {tool})")
+    folder = tmp_path_factory.mktemp("keys")
+    return {"ours": code_signing_key(folder / "ours", "Corvantilhub test signing"),
+            "vendor": code_signing_key(folder / "vendor", "Agent vendor test signing")}
+
+
+@pytest.fixture(scope="module")
+def vendor_agent(windows_build, keys, tmp_path_factory) -> Path:
+    """The stand-in agent library as if its vendor had signed it."""
+    signed = tmp_path_factory.mktemp("vendor") / "Harrowmere64.dll"
+    subprocess.run(["osslsigncode", "sign", "-pkcs12", str(keys["vendor"]["pfx"]),
+                    "-pass", SIGN_PASSWORD, "-h", "sha256", "-in",
+                    str(windows_build / "bin" / "Harrowmere64.dll"), "-out", str(signed)],
+                   check=True, capture_output=True)
+    return signed
+
+
+def build_msi_command(build: Path, out: Path, env: dict) -> subprocess.CompletedProcess:
+    return subprocess.run([sys.executable, build_packages.__file__,
+                           "msi", "--build", str(build), "--out", str(out)],
+                          capture_output=True, text=True, env=env)
+
+
+@pytest.fixture(scope="module")
+def windows_build(request) -> Path:
     if shutil.which("wixl") is None:
         pytest.skip("wixl is missing (Debian package wixl)")
     if not Path(WINE).is_file():
@@ -127,21 +205,47 @@ def msis(request, tmp_path_factory) -> dict:
     build = Path(request.config.getoption("--build")).resolve()
     if not (build / "bin" / "Corvantilhub.exe").is_file():
         pytest.skip(f"no Windows build in {build}; build the windows preset first")
-    version = json.loads((build / "package-info.json").read_text(encoding="utf-8"))["version"]
+    return build
+
+
+@pytest.fixture(scope="module")
+def msis(windows_build, keys, vendor_agent, tmp_path_factory) -> dict:
+    """The project version's MSI, signed and with the vendor's agent library,
+    and a newer one made from the same build, unsigned."""
+    version = json.loads((windows_build / "package-info.json").read_text(encoding="utf-8"))["version"]
     major, minor, patch = map(int, version.split("."))
     newer = f"{major}.{minor}.{patch + 1}"
     out = tmp_path_factory.mktemp("msi")
-    built = {}
-    for name, wanted in (("current", version), ("newer", newer)):
-        info = build_packages.BuildInfo(build, wanted)
-        built[name] = (wanted, build_packages.build_msi(info, out))
+    # The build's package settings, with the vendor's agent library to ship.
+    settings = tmp_path_factory.mktemp("settings")
+    info = json.loads((windows_build / "package-info.json").read_text(encoding="utf-8"))
+    info["harrowmere_library"] = str(vendor_agent)
+    (settings / "package-info.json").write_text(json.dumps(info), encoding="utf-8")
+    result = build_msi_command(settings, out, signing_environment(keys["ours"]))
+    assert result.returncode == 0, result.stderr
+    built = {"current": (version, Path(result.stdout.strip())),
+             "newer": (newer, build_packages.build_msi(
+                 build_packages.BuildInfo(windows_build, newer), out))}
     assert built["current"][1].name == f"Corvantilhub-{version}-x64.msi"
     return built
 
 
+@pytest.mark.parametrize("settings, complaint", [
+    ({"CORVANTILHUB_SIGN_TIMESTAMP_URL": "http://127.0.0.1:9/"}, "timestamping failed"),
+    ({"CORVANTILHUB_SIGN_PASSWORD": "not the password"}, "signing Corvantilhub.exe failed"),
+    ({"CORVANTILHUB_SIGN_PFX": ""}, "signing needs both CORVANTILHUB_SIGN_PFX"),
+])
+def test_signing_that_fails_leaves_no_package(windows_build, keys, tmp_path, settings, complaint):
+    """A package that should be signed but can't be is no package at all."""
+    result = build_msi_command(windows_build, tmp_path, signing_environment(keys["ours"], **settings))
+    assert result.returncode == 1 and complaint in result.stderr, result.stderr
+    assert list(tmp_path.iterdir()) == []
+
+
 def test_package_says_it_carries_stand_ins(msis):
     """The summary that installers and administrators see names the stand-ins."""
-    assert b"STAND-IN agent and designer libraries" in msis["current"][1].read_bytes()
+    for _, msi in msis.values():
+        assert b"STAND-IN agent and designer libraries" in msi.read_bytes()
 
 
 @pytest.fixture(scope="module")
@@ -206,7 +310,17 @@ def check_installation(prefix, msis, version_name):
     # Written to the 64-bit view only, where 64-bit browsers look.
     assert prefix.existing(host_keys, view="32") == set()
     version, _ = msis[version_name]
-    assert prefix.existing([uninstall_key(version)]) == {uninstall_key(version)}
+    # The Add/Remove Programs entry. Wine shows the size as "Size" and leaves
+    # "EstimatedSize" at 0, where Windows fills it in.
+    entry = prefix.values(uninstall_key(version))
+    size_kib = sum((path.stat().st_size + 1023) // 1024 for path in folder.iterdir())
+    assert {name: entry.get(name) for name in ("HelpLink", "URLInfoAbout", "InstallLocation",
+                                               "NoModify", "Size", "Comments")} == {
+        "HelpLink": "https://corvantilhub.example/help",
+        "URLInfoAbout": "https://corvantilhub.example/help",
+        "InstallLocation": f"{INSTALL_DIR}\\", "NoModify": "0x1", "Size": str(size_kib),
+        "Comments": f"Corvantilhub {version}, with STAND-IN agent and designer libraries "
+                    "(for testing, not the agent's own)"}, entry
     assert prefix.dword(WER_EXCLUSIONS, "Corvantilhub.exe") == 1
 
 
@@ -220,6 +334,18 @@ def test_install_puts_files_manifests_and_keys_in_place(prefix, msis, installed)
         assert manifest["path"] == "Corvantilhub.exe"  # relative to the manifest
     assert chromium["allowed_origins"] == ["chrome-extension://eipcjlpengcbafdfnolahlhjnijkabfh/"]
     assert firefox["allowed_extensions"] == ["session-test@corvantilhub.example"]
+
+
+def test_package_and_installed_files_carry_our_signature(msis, keys, vendor_agent, installed,
+                                                        prefix):
+    """Every Windows file we built, and the package, verify against our key,
+    with a right PE checksum; the vendor's library is installed untouched."""
+    ours = keys["ours"]["certificate"]
+    assert "Text description: Corvantilhub" in verified(msis["current"][1], ours)
+    folder = install_dir(prefix)
+    for name in ("Corvantilhub.exe", "corvantilhub-register.exe", "Tollgatelink.dll"):
+        assert right_pe_checksum(verified(folder / name, ours)), name
+    assert (folder / "Harrowmere64.dll").read_bytes() == vendor_agent.read_bytes()
 
 
 def file_version(path: Path) -> str:
@@ -259,6 +385,38 @@ def test_installed_host_answers_through_the_registered_path(prefix, installed, t
         host.kill()
 
 
+def test_installed_check_names_the_package_and_repairs_its_registration(prefix, msis,
+                                                                        installed):
+    tool = str(INSTALL_DIR / "corvantilhub-register.exe")
+    version = msis["current"][0]
+
+    def check():
+        return prefix.run(tool, "check", "--browser", "chrome")
+
+    result = check()
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert result.stdout.splitlines()[0] == (
+        f"corvantilhub-register {version}, installed by corvantilhub {version} (MSI), with the "
+        "STAND-IN agent and designer libraries (for testing, not the agent's own)")
+    assert f"chrome: start: ok: Corvantilhub {version}: agent library loaded" in result.stdout
+    chrome_key = rf"HKLM\Software\Google\Chrome\NativeMessagingHosts\{HOST_NAME}"
+
+    def delete_key():  # Wine's reg now and then fails at once on a busy machine
+        prefix.run("reg", "delete", chrome_key, "/reg:64", "/f")
+        return prefix.existing([chrome_key])
+
+    assert settled(delete_key, set()) == set()
+    result = check()
+    repair = (f"msiexec /i {{{build_packages.product_code(version)}}} REINSTALL=ALL "
+              "REINSTALLMODE=amus /qn")
+    assert result.returncode == 1
+    assert (f"    fix: repair the package: as an administrator, run {repair}"
+            in result.stdout.splitlines()), result.stdout
+    # The advice works.
+    assert prefix.run(*repair.split(), timeout=MSIEXEC_SECONDS).returncode == 0
+    assert settled(lambda: check().returncode, 0) == 0
+
+
 def test_same_version_again_keeps_one_installation(prefix, msis, installed):
     prefix.msiexec("/i", msis["current"][1])
     check_installation(prefix, msis, "current")
@@ -268,6 +426,9 @@ def test_newer_version_replaces_the_installed_one(prefix, msis, installed):
     prefix.msiexec("/i", msis["newer"][1])
     check_installation(prefix, msis, "newer")
     assert prefix.existing([uninstall_key(msis["current"][0])]) == set()
+    # Unsigned, its files still have a right PE checksum.
+    for name in ("Corvantilhub.exe", "corvantilhub-register.exe", "Harrowmere64.dll"):
+        assert right_pe_checksum(unsigned_verify_output(install_dir(prefix) / name)), name
 
 
 def test_older_version_is_refused(prefix, msis, installed):

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "browser_policies.h"
+#include "installed_package.h"
 #include "manifest_checks.h"
 #include "manifest_lookup.h"
 #include "startup_probe.h"
@@ -10,6 +12,14 @@
 namespace registration {
 namespace {
 
+const std::optional<InstalledPackage>& ThePackage() {
+  static const std::optional<InstalledPackage> package = FindInstalledPackage();
+  return package;
+}
+
+// The advice names the extensions asked about, else the package's. All
+// users' registration of the default name is the package's own, when a
+// package installed this tool.
 FixContext FixContextFor(const Options& options, Browser browser, Scope scope) {
   FixContext context;
   context.browser = browser;
@@ -17,6 +27,13 @@ FixContext FixContextFor(const Options& options, Browser browser, Scope scope) {
   context.userDataDir = scope == Scope::kUser ? options.userDataDir : "";
   context.scope = scope;
   context.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
+  if (context.extensionIds.empty() && ThePackage()) {
+    context.extensionIds = ExtensionIdsFor(browser, ThePackage()->extensionIds);
+  }
+  if (scope == Scope::kSystem && options.hostName == kDefaultHostName &&
+      options.userDataDir.empty()) {
+    context.package = ThePackage();
+  }
   return context;
 }
 
@@ -64,6 +81,9 @@ ManifestSubject SubjectFor(const Options& options, Browser browser,
   subject.file = place.manifest;
   subject.askedName = options.hostName;
   subject.extensionIds = ExtensionIdsFor(browser, options.extensionIds);
+  if (subject.extensionIds.empty() && ThePackage()) {
+    subject.packageIds = ExtensionIdsFor(browser, ThePackage()->extensionIds);
+  }
   subject.fix = FixContextFor(options, browser, place.scope);
   return subject;
 }
@@ -95,12 +115,16 @@ const LookupPlace* FirstUsableManifest(const Options& options, Browser browser,
 
 // The "manifest" finding; `chosen` is the place the browser reads, or null.
 // `preferred`, when set, is the one it reads after passing over others.
+// `unread`, when set, says that a policy keeps the browser from reading
+// per-user registrations, and lists those it passes by.
 Finding ManifestFinding(const Options& options, Browser browser,
                         const std::vector<LookupPlace>& places,
                         const LookupPlace* preferred, const PassedOver& passedOver,
+                        const std::optional<std::vector<std::string>>& unread,
                         const LookupPlace** chosen) {
   Finding finding;
   finding.step = "manifest";
+  if (unread) finding.notes = *unread;
   *chosen = nullptr;
   for (const LookupPlace& place : places) {
     if (*chosen == nullptr && place.found &&
@@ -120,10 +144,16 @@ Finding ManifestFinding(const Options& options, Browser browser,
     }
   }
   if (*chosen == nullptr) {
-    const Scope scope = options.scopeChosen ? options.scope : Scope::kUser;
+    // All users' registration is what is missing when a policy reads no
+    // other, or when a package should have made it.
+    const bool userAsked = options.scopeChosen && options.scope == Scope::kUser;
+    const bool packageMissing = ThePackage() && options.hostName == kDefaultHostName && !userAsked;
+    const Scope scope = unread || packageMissing ? Scope::kSystem
+                        : options.scopeChosen    ? options.scope
+                                                 : Scope::kUser;
     finding.verdict = Verdict::kFailed;
     finding.detail = "not found";
-    finding.advice = "run " + RegisterCommand(FixContextFor(options, browser, scope));
+    finding.advice = FixAdvice(FixContextFor(options, browser, scope));
     return finding;
   }
   const LookupPlace& place = **chosen;
@@ -133,8 +163,7 @@ Finding ManifestFinding(const Options& options, Browser browser,
   if (!place.problem.empty()) {
     finding.verdict = Verdict::kFailed;
     finding.detail = place.problem + " (" + place.where + ")";
-    finding.advice =
-        "run " + RegisterCommand(FixContextFor(options, browser, place.scope));
+    finding.advice = FixAdvice(FixContextFor(options, browser, place.scope));
     if (const LookupPlace* sound = SoundPlaceAfter(places, place)) {
       finding.advice = "remove it, so that " + std::string(BrowserName(browser)) +
                        " reads " + sound->where + ": run " + place.removal +
@@ -145,10 +174,42 @@ Finding ManifestFinding(const Options& options, Browser browser,
   return finding;
 }
 
+// Chromium-family browsers obey the administrator's policies before they
+// look for a manifest: a policy finding shows when one is set. When the
+// policies keep the browser from reading per-user registrations, these are
+// taken out of `places`, and the ones found are returned as notes.
+std::optional<std::vector<std::string>> ApplyPolicies(const Options& options, Browser browser,
+                                                      std::vector<LookupPlace>* places,
+                                                      std::vector<Finding>* findings) {
+  const NativeMessagingPolicies policies = ReadNativeMessagingPolicies(browser);
+  if (!policies.blocklist && !policies.allowlist && !policies.userLevelHosts &&
+      policies.unread.empty()) {
+    return std::nullopt;
+  }
+  findings->push_back(PolicyFinding(browser, policies, options.hostName));
+  if (UserLevelHostsAllowed(policies)) return std::nullopt;
+  std::vector<std::string> unread;
+  std::vector<LookupPlace> read;
+  for (LookupPlace& place : *places) {
+    if (place.scope == Scope::kSystem) {
+      read.push_back(std::move(place));
+    } else if (place.found) {
+      unread.push_back("not read: " + place.where +
+                       ", as NativeMessagingUserLevelHosts is false (" +
+                       policies.userLevelHosts->where + ")");
+    }
+  }
+  *places = std::move(read);
+  return unread;
+}
+
 BrowserFindings CheckBrowser(const Options& options, Browser browser,
-                             const std::vector<LookupPlace>& places) {
+                             std::vector<LookupPlace> places) {
   BrowserFindings result;
   result.browser = browser;
+  const std::optional<std::vector<std::string>> ignored =
+      IsChromiumFamily(browser) ? ApplyPolicies(options, browser, &places, &result.findings)
+                                : std::nullopt;
   PassedOver passedOver;
   const LookupPlace* preferred =
       browser == Browser::kFirefox && FirefoxPassesOverUnusableManifests()
@@ -157,7 +218,7 @@ BrowserFindings CheckBrowser(const Options& options, Browser browser,
   if (preferred == nullptr) passedOver.clear();  // it reads the first one, then
   const LookupPlace* chosen = nullptr;
   result.findings.push_back(
-      ManifestFinding(options, browser, places, preferred, passedOver, &chosen));
+      ManifestFinding(options, browser, places, preferred, passedOver, ignored, &chosen));
   if (chosen == nullptr) return result;
   const std::string unread = WhyNotRead(*chosen);
   if (!unread.empty()) {
@@ -175,6 +236,7 @@ BrowserFindings CheckBrowser(const Options& options, Browser browser,
   probe.manifest = chosen->manifest;
   probe.extensionId = facts.extensionId;
   probe.manifestAccepted = AllPassed(result.findings);
+  probe.rewriteAdvice = FixAdvice(FixContextFor(options, browser, chosen->scope));
   result.findings.push_back(ProbeHostStartup(probe));
   return result;
 }

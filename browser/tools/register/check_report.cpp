@@ -4,6 +4,13 @@
 
 namespace registration {
 
+std::string AboutText(const std::string& toolVersion,
+                      const std::optional<InstalledPackage>& package) {
+  std::string text = "corvantilhub-register " + toolVersion;
+  text += package ? ", installed by " + PackageSummary(*package) : ", from no package";
+  return text + "\n";
+}
+
 // chromium: name: FAILED: <detail>
 //     note: <note>
 //     fix: <advice>
@@ -23,7 +30,9 @@ std::string FindingsText(const std::vector<BrowserFindings>& results) {
   return text;
 }
 
-std::string FindingsJson(const std::vector<BrowserFindings>& results) {
+std::string FindingsJson(const std::vector<BrowserFindings>& results,
+                         const std::string& toolVersion,
+                         const std::optional<InstalledPackage>& package) {
   nlohmann::json browsers = nlohmann::json::array();
   bool allPassed = true;
   for (const BrowserFindings& result : results) {
@@ -42,7 +51,14 @@ std::string FindingsJson(const std::vector<BrowserFindings>& results) {
                         {"steps", steps}});
     allPassed = allPassed && result.Passed();
   }
-  nlohmann::json report = {{"ok", allPassed}, {"browsers", browsers}};
+  nlohmann::json report = {{"ok", allPassed}, {"version", toolVersion},
+                           {"package", nullptr}, {"browsers", browsers}};
+  if (package) {
+    report["package"] = {{"kind", package->kind},
+                         {"name", package->name},
+                         {"version", package->version},
+                         {"stand_ins", package->standIns}};
+  }
   // Invalid UTF-8 in a path or a manifest comes out replaced, not thrown.
   return report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }

@@ -8,11 +8,12 @@ namespace registration {
 
 const char kUsage[] =
     "usage: corvantilhub-register register --browser LIST --extension ID "
-    "[options]\n"
+    "[--replace] [options]\n"
     "       corvantilhub-register unregister [--browser LIST] [options]\n"
     "       corvantilhub-register check [--browser LIST] [--extension ID]\n"
     "                             [--name NAME] [--system|--user]\n"
     "                             [--user-data-dir DIR] [--json]\n"
+    "       corvantilhub-register --version | --help\n"
     "\n"
     "Writes (or removes) the native-messaging manifest through which a\n"
     "browser starts the Corvantilhub host for the given extensions. check\n"
@@ -26,7 +27,9 @@ const char kUsage[] =
     "                       for more. Chromium, Chrome and Edge take the\n"
     "                       32-letter extension ID, Firefox an add-on ID\n"
     "                       (name@example.org or {GUID}); each browser gets\n"
-    "                       the IDs of its own kind\n"
+    "                       the IDs of its own kind. register adds them to\n"
+    "                       those the manifest allows already\n"
+    "  --replace            register: allow only the IDs given\n"
     "  --host PATH          the host executable (default: Corvantilhub beside\n"
     "                       this tool)\n"
     "  --name NAME          the host name that extensions connect to\n"
@@ -39,6 +42,7 @@ const char kUsage[] =
     "  --manifest-dir DIR   put the manifest file into DIR\n"
     "  --dry-run            print what would be done and change nothing\n"
     "  --json               check: print the findings as JSON\n"
+    "  --version            print the version\n"
     "  --help               print this text\n";
 
 namespace {
@@ -179,6 +183,9 @@ bool ParseCommandLine(const std::vector<std::string>& arguments,
     if (argument == "--help" || argument == "-h") {
       options->command = Command::kHelp;
       return true;
+    } else if (argument == "--version") {
+      options->command = Command::kVersion;
+      return true;
     } else if (i == 0 && argument == "register") {
       options->command = Command::kRegister;
     } else if (i == 0 && argument == "unregister") {
@@ -210,6 +217,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments,
       options->dryRun = true;
     } else if (argument == "--json") {
       options->json = true;
+    } else if (argument == "--replace") {
+      options->replace = true;
     } else {
       *error = "unknown option '" + argument + "'";
       return false;
@@ -229,6 +238,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments,
   }
   if (options->json && options->command != Command::kCheck) {
     *error = "--json goes with check only";
+    return false;
+  }
+  if (options->replace && options->command != Command::kRegister) {
+    *error = "--replace goes with register only";
     return false;
   }
   if (options->command == Command::kCheck) return CheckCheckOptions(options, error);

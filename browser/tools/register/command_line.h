@@ -11,7 +11,7 @@ namespace registration {
 
 inline constexpr char kDefaultHostName[] = "com.corvantilhub.host";
 
-enum class Command { kRegister, kUnregister, kCheck, kHelp };
+enum class Command { kRegister, kUnregister, kCheck, kHelp, kVersion };
 
 struct Options {
   Command command = Command::kHelp;
@@ -25,6 +25,7 @@ struct Options {
   std::string manifestDir;
   bool dryRun = false;
   bool json = false;  // check: print the findings as JSON
+  bool replace = false;  // register: the IDs given replace those a manifest allows
 };
 
 extern const char kUsage[];

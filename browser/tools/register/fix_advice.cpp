@@ -1,6 +1,7 @@
 #include "fix_advice.h"
 
 #include "command_line.h"
+#include "tool_process.h"
 
 namespace registration {
 namespace {
@@ -45,6 +46,16 @@ std::string RegisterCommand(const FixContext& context,
   }
   if (!hostPath.empty()) command += " --host " + ShellWord(hostPath);
   return command;
+}
+
+std::string FixAdvice(const FixContext& context, const std::string& hostPath,
+                      const std::string& brokenManifest) {
+  if (context.package) return RepairAdvice(*context.package, brokenManifest);
+  const std::string command = RegisterCommand(context, hostPath);
+  if (context.scope == Scope::kSystem) {
+    return std::string("as ") + AdministratorName() + ", run " + command;
+  }
+  return "run " + command;
 }
 
 std::string UnregisterCommand(const FixContext& context) {

@@ -20,6 +20,13 @@ std::string HostFileProblem(const std::filesystem::path& path);
 // permission; Windows runs any file).
 bool HostFileExecutable(const std::filesystem::path& path);
 
+// True when a file that exists can't be read by this user (the loader
+// fails on it as if it were missing).
+bool FileUnreadable(const std::filesystem::path& path);
+
+// The command that lets every user read `path`.
+std::string MakeReadableCommand(const std::filesystem::path& path);
+
 // The agent library and the designer bridge as files beside the host:
 // "libHarrowmere64.so" or "Harrowmere64.dll", and so on.
 const char* AgentLibraryFileName();

@@ -14,6 +14,7 @@
 #include "check_command.h"
 #include "check_report.h"
 #include "command_line.h"
+#include "installed_package.h"
 #include "registration.h"
 #include "tool_process.h"
 
@@ -43,8 +44,12 @@ int RunCheck(const registration::Options& options) {
     std::fprintf(stderr, "corvantilhub-register: %s\n", error.c_str());
     return 2;
   }
-  const std::string report = options.json ? registration::FindingsJson(results)
-                                          : registration::FindingsText(results);
+  const std::optional<registration::InstalledPackage> package =
+      registration::FindInstalledPackage();
+  const std::string report =
+      options.json ? registration::FindingsJson(results, CORVANTILHUB_VERSION, package)
+                   : registration::AboutText(CORVANTILHUB_VERSION, package) +
+                         registration::FindingsText(results);
   std::fputs(report.c_str(), stdout);
   for (const auto& result : results) {
     if (!result.Passed()) return 1;
@@ -59,12 +64,17 @@ int main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseCommandLine(CommandLineArguments(argc, argv), &options, &error)) {
-    std::fprintf(stderr, "corvantilhub-register: %s\n\n%s", error.c_str(),
-                 kUsage);
+    std::fprintf(stderr,
+                 "corvantilhub-register: %s (corvantilhub-register --help lists the options)\n",
+                 error.c_str());
     return 2;
   }
   if (options.command == Command::kHelp) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options.command == Command::kVersion) {
+    std::puts("corvantilhub-register " CORVANTILHUB_VERSION);
     return 0;
   }
   if (options.command == Command::kCheck) return RunCheck(options);

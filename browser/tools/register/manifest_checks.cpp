@@ -30,9 +30,32 @@ Finding Failed(const char* step, std::string detail, std::string advice) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// A package's manifest is named as the file that holds it (the browser's
+// folder may hold a link to it).
 std::string RewriteAdvice(const ManifestSubject& subject,
                           const std::string& hostPath = "") {
-  return "run " + RegisterCommand(subject.fix, hostPath);
+  std::error_code error;
+  const fs::path file = fs::weakly_canonical(subject.file, error);
+  return FixAdvice(subject.fix, hostPath, (error ? subject.file : file).u8string());
+}
+
+// "<mend>; or <rewrite>"; a package's own manifest is mended or put back.
+std::string MendAdvice(const ManifestSubject& subject, const std::string& mend) {
+  return subject.fix.package ? RewriteAdvice(subject)
+                             : mend + "; or " + RewriteAdvice(subject);
+}
+
+enum class TextEncoding { kUtf8, kUtf8WithMark, kUtf16 };
+
+// UTF-16 starts with its byte-order mark, or, without one, has a zero byte
+// beside the first character of the JSON text.
+TextEncoding EncodingOf(const std::string& text) {
+  const auto starts = [&](const char* mark) { return text.rfind(mark, 0) == 0; };
+  if (starts("\xFF\xFE") || starts("\xFE\xFF") ||
+      text.substr(0, 2).find('\0') != std::string::npos) {
+    return TextEncoding::kUtf16;
+  }
+  return starts("\xEF\xBB\xBF") ? TextEncoding::kUtf8WithMark : TextEncoding::kUtf8;
 }
 
 std::string StringMember(const json& manifest, const char* key) {
@@ -49,10 +72,17 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
   const std::string text((std::istreambuf_iterator<char>(file)),
                          std::istreambuf_iterator<char>());
   const std::string where = subject.file.u8string();
-  const std::string fix = "; or " + RewriteAdvice(subject);
   if (!file.good() && !file.eof()) {
     findings->push_back(Failed("json", "cannot read " + where,
-                               "make " + where + " readable" + fix));
+                               MendAdvice(subject, "make " + where + " readable")));
+    return false;
+  }
+  const TextEncoding encoding = EncodingOf(text);
+  if (encoding == TextEncoding::kUtf16) {
+    findings->push_back(Failed(
+        "json", "saved as UTF-16 (what PowerShell 5 writes by default), which " +
+                    std::string(BrowserName(browser)) + " can't read",
+        MendAdvice(subject, "save " + where + " as UTF-8 without a byte-order mark")));
     return false;
   }
   std::string invalid;
@@ -68,7 +98,7 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
   }
   if (!invalid.empty()) {
     findings->push_back(Failed("json", "invalid: " + invalid,
-                               "mend " + where + fix));
+                               MendAdvice(subject, "mend " + where)));
     return false;
   }
   const auto description = manifest->find("description");
@@ -80,8 +110,16 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
         "json", "valid, but \"description\" is missing" +
                     std::string(IsChromiumFamily(browser) ? " or empty" : "") +
                     ", and " + BrowserName(browser) + " refuses such a manifest",
-        "add a \"description\" to " + where + fix));
+        MendAdvice(subject, "add a \"description\" to " + where)));
     return false;
+  }
+  if (encoding == TextEncoding::kUtf8WithMark) {
+    Finding marked = Ok("json", "valid, but the file starts with a byte-order mark, which "
+                                "not every browser version skips");
+    marked.verdict = Verdict::kWarning;
+    marked.advice = MendAdvice(subject, "save " + where + " as UTF-8 without a byte-order mark");
+    findings->push_back(marked);
+    return true;
   }
   findings->push_back(Ok("json", "valid"));
   return true;
@@ -159,7 +197,9 @@ fs::path CheckPath(const ManifestSubject& subject, const json& manifest,
   }
   const std::string advice =
       problem == "is not executable"
-          ? "run chmod a+x " + path.u8string()
+          ? (subject.fix.scope == Scope::kSystem ? std::string("as ") + AdministratorName() + ", "
+                                                 : std::string()) +
+                "run chmod a+x " + path.u8string()
           : RewriteAdvice(subject, HostBesideTool());
   findings->push_back(Failed("path", path.u8string() + how + " " + problem, advice));
   return {};
@@ -184,16 +224,26 @@ std::string Joined(const std::vector<std::string>& parts) {
   return joined;
 }
 
+// The entries of `wanted` that `allowed` lacks.
+std::vector<std::string> NotIn(const std::vector<std::string>& wanted,
+                               const std::vector<std::string>& allowed) {
+  std::vector<std::string> missing;
+  for (const std::string& id : wanted) {
+    if (std::find(allowed.begin(), allowed.end(), id) == allowed.end()) missing.push_back(id);
+  }
+  return missing;
+}
+
 // Returns the extension the browser would start the host for.
 std::string CheckExtensions(Browser browser, ManifestSubject* subject,
                             const json& manifest, std::vector<Finding>* findings) {
   const AllowedExtensions allowed = ReadAllowedExtensions(browser, manifest);
-  if (subject->fix.extensionIds.empty()) subject->fix.extensionIds = allowed.ids;
-  std::vector<std::string> missing;
-  for (const std::string& id : subject->extensionIds) {
-    if (std::find(allowed.ids.begin(), allowed.ids.end(), id) == allowed.ids.end()) {
-      missing.push_back(id);
-    }
+  const std::vector<std::string> missing = NotIn(subject->extensionIds, allowed.ids);
+  // Without --extension: the package's extensions should still be allowed.
+  const std::vector<std::string> packageMissing = NotIn(subject->packageIds, allowed.ids);
+  if (subject->extensionIds.empty()) {
+    subject->fix.extensionIds = allowed.ids;
+    for (const std::string& id : packageMissing) subject->fix.extensionIds.push_back(id);
   }
   if (!allowed.faults.empty()) {
     Finding finding = Failed("extension", Joined(allowed.faults),
@@ -209,6 +259,13 @@ std::string CheckExtensions(Browser browser, ManifestSubject* subject,
                                Joined(missing) + " not allowed; the manifest allows " +
                                    (allowed.ids.empty() ? "none" : Joined(allowed.ids)),
                                RewriteAdvice(*subject)));
+  } else if (!packageMissing.empty()) {
+    Finding finding = Ok("extension", "allowed: " + Joined(allowed.ids) + "; but not " +
+                                          Joined(packageMissing) +
+                                          ", which the installed package was built for");
+    finding.verdict = Verdict::kWarning;
+    finding.advice = RewriteAdvice(*subject);
+    findings->push_back(finding);
   } else {
     findings->push_back(Ok("extension", "allowed: " + Joined(
         subject->extensionIds.empty() ? allowed.ids : subject->extensionIds)));
@@ -221,8 +278,10 @@ std::string CheckExtensions(Browser browser, ManifestSubject* subject,
 
 ManifestFacts CheckManifest(Browser browser, ManifestSubject subject,
                             std::vector<Finding>* findings) {
-  // The advice names the IDs asked about; else the ones the manifest lists.
-  subject.fix.extensionIds = subject.extensionIds;
+  // The advice names the IDs asked about; else the ones the manifest lists
+  // and the package's.
+  subject.fix.extensionIds =
+      subject.extensionIds.empty() ? subject.packageIds : subject.extensionIds;
   ManifestFacts facts;
   json manifest;
   if (!ReadJson(browser, subject, &manifest, findings)) return facts;

@@ -16,6 +16,9 @@ struct ManifestSubject {
   std::string askedName;       // the host name the extension connects to
   // --extension IDs of this browser's kind; empty: any listed one will do.
   std::vector<std::string> extensionIds;
+  // Without --extension: the installed package's IDs of this browser's kind,
+  // which the manifest should still allow.
+  std::vector<std::string> packageIds;
   FixContext fix;  // for the advice; its IDs are filled in here
 };
 

@@ -33,6 +33,11 @@ using Actions = std::vector<std::string>;
 bool ManifestPath(const Target& target, std::filesystem::path* path,
                   std::string* error);
 
+// Other files the browser may read the target's manifest from instead:
+// Linux Firefox built for a system with /usr/lib64 reads all users' hosts
+// from /usr/lib64/mozilla/native-messaging-hosts. Empty elsewhere.
+std::vector<std::filesystem::path> AlternativeManifestPaths(const Target& target);
+
 // Points the browser at the manifest written to `path`.
 bool PublishManifest(const Target& target, const std::filesystem::path& path,
                      bool dryRun, Actions* actions, std::string* error);

@@ -84,14 +84,47 @@ bool ManifestPath(const Target& target, fs::path* path, std::string* error) {
   return true;
 }
 
-bool PublishManifest(const Target&, const fs::path&, bool, Actions*,
-                     std::string*) {
-  return true;  // the folder is the registration
+std::vector<fs::path> AlternativeManifestPaths(const Target& target) {
+  if (target.browser != Browser::kFirefox || target.scope != Scope::kSystem ||
+      !target.manifestDir.empty()) {
+    return {};
+  }
+  return {fs::path("/usr/lib64/mozilla/native-messaging-hosts") / (target.hostName + ".json")};
 }
 
-bool WithdrawManifest(const Target&, bool, std::optional<fs::path>* published,
-                      Actions*, std::string*) {
+// The folder is the registration. Where a Firefox may read lib64's folder
+// (there is a /usr/lib64/mozilla), a link there names the manifest too.
+bool PublishManifest(const Target& target, const fs::path& path, bool dryRun,
+                     Actions* actions, std::string* error) {
+  for (const fs::path& link : AlternativeManifestPaths(target)) {
+    std::error_code code;
+    if (!fs::is_directory(link.parent_path().parent_path(), code)) continue;
+    if (!dryRun) {
+      fs::create_directories(link.parent_path(), code);
+      if (fs::is_symlink(fs::symlink_status(link, code))) fs::remove(link, code);
+      fs::create_symlink(path, link, code);
+      if (code) {
+        *error = "cannot link " + link.u8string() + ": " + code.message();
+        return false;
+      }
+    }
+    actions->push_back("link " + link.u8string() + " -> " + path.u8string());
+  }
+  return true;
+}
+
+bool WithdrawManifest(const Target& target, bool dryRun, std::optional<fs::path>* published,
+                      Actions* actions, std::string* error) {
   published->reset();
+  for (const fs::path& link : AlternativeManifestPaths(target)) {
+    std::error_code code;
+    if (!fs::is_symlink(fs::symlink_status(link, code))) continue;
+    if (!dryRun && !fs::remove(link, code) && code) {
+      *error = "cannot remove " + link.u8string() + ": " + code.message();
+      return false;
+    }
+    actions->push_back("remove " + link.u8string());
+  }
   return true;
 }
 

@@ -65,18 +65,29 @@ bool KnownFolder(Scope scope, fs::path* folder, std::string* error) {
   return true;
 }
 
-// The manifest file that the key's default value names, if the key exists.
-std::optional<fs::path> RegisteredManifest(const Target& target) {
+// The registry's two views: 64-bit programs read one, 32-bit ones the other
+// (HKCU's Software is one key in both).
+struct RegistryView {
+  DWORD valueFlag;  // for RegGetValueW
+  REGSAM access;    // for RegDeleteKeyExW
+};
+constexpr RegistryView kViews[] = {{RRF_SUBKEY_WOW6464KEY, KEY_WOW64_64KEY},
+                                   {RRF_SUBKEY_WOW6432KEY, KEY_WOW64_32KEY}};
+
+// The manifest file that the key's default value names in one view, if the
+// key exists there.
+std::optional<fs::path> RegisteredManifest(const Target& target,
+                                           const RegistryView& view) {
   const std::wstring subKey = SubKey(target);
   DWORD bytes = 0;
   if (RegGetValueW(RootKey(target.scope), subKey.c_str(), nullptr,
-                   RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, nullptr,
+                   RRF_RT_REG_SZ | view.valueFlag, nullptr, nullptr,
                    &bytes) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   std::wstring value(bytes / sizeof(wchar_t), L'\0');
   if (RegGetValueW(RootKey(target.scope), subKey.c_str(), nullptr,
-                   RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr,
+                   RRF_RT_REG_SZ | view.valueFlag, nullptr,
                    value.data(), &bytes) != ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -109,6 +120,8 @@ bool ManifestPath(const Target& target, fs::path* path, std::string* error) {
   return true;
 }
 
+std::vector<fs::path> AlternativeManifestPaths(const Target&) { return {}; }
+
 bool PublishManifest(const Target& target, const fs::path& path, bool dryRun,
                      Actions* actions, std::string* error) {
   const std::string action =
@@ -137,24 +150,28 @@ bool PublishManifest(const Target& target, const fs::path& path, bool dryRun,
   return true;
 }
 
+// Both views' keys go: a browser of either kind would still find the one
+// left. HKCU's two views are one key, deleted (or, in a dry run, named) once.
 bool WithdrawManifest(const Target& target, bool dryRun,
                       std::optional<fs::path>* published, Actions* actions,
                       std::string* error) {
-  *published = RegisteredManifest(target);
-  if (!published->has_value()) {
-    actions->push_back("no key " + KeyDisplayName(target));
-    return true;
-  }
-  if (!dryRun) {
-    const LONG result = RegDeleteKeyExW(RootKey(target.scope),
-                                        SubKey(target).c_str(),
-                                        KEY_WOW64_64KEY, 0);
-    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
-      *error = ErrorText("cannot delete", KeyDisplayName(target), result);
-      return false;
+  published->reset();
+  for (const RegistryView& view : kViews) {
+    const std::optional<fs::path> named = RegisteredManifest(target, view);
+    if (!named || (target.scope == Scope::kUser && published->has_value())) continue;
+    if (!published->has_value()) *published = named;
+    if (!dryRun) {
+      const LONG result = RegDeleteKeyExW(RootKey(target.scope), SubKey(target).c_str(),
+                                          view.access, 0);
+      if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+        *error = ErrorText("cannot delete", KeyDisplayName(target), result);
+        return false;
+      }
     }
+    actions->push_back("delete " + KeyDisplayName(target) +
+                       (view.access == KEY_WOW64_32KEY ? " (32-bit view)" : ""));
   }
-  actions->push_back("delete " + KeyDisplayName(target));
+  if (!published->has_value()) actions->push_back("no key " + KeyDisplayName(target));
   return true;
 }
 

@@ -1,6 +1,6 @@
 // Linux: the per-user folder (or the profile's folder given with
-// --user-data-dir) first, then the system-wide one; a browser takes the
-// first <host name>.json that exists.
+// --user-data-dir) first, then the system-wide one (for Firefox, lib's and
+// then lib64's); a browser takes the first <host name>.json that exists.
 #include "manifest_lookup.h"
 
 #include <system_error>
@@ -9,22 +9,19 @@ namespace registration {
 namespace fs = std::filesystem;
 namespace {
 
-bool AddPlace(const LookupRequest& request, Scope scope,
-              std::vector<LookupPlace>* places, std::string* error) {
-  Target target;
-  target.browser = request.browser;
-  target.scope = scope;
-  target.hostName = request.hostName;
-  if (scope == Scope::kUser) target.userDataDir = request.userDataDir;
+LookupPlace PlaceAt(const fs::path& manifest, Scope scope) {
   LookupPlace place;
-  if (!ManifestPath(target, &place.manifest, error)) return false;
-  place.where = place.manifest.u8string();
+  place.manifest = manifest;
+  place.where = manifest.u8string();
   place.scope = scope;
   place.removal = "rm \"" + place.where + "\"";
   std::error_code code;
-  const fs::file_status status = fs::status(place.manifest, code);
+  const fs::file_status status = fs::status(manifest, code);
   place.found = fs::exists(status);
-  if (!place.found) {
+  if (!place.found && fs::is_symlink(fs::symlink_status(manifest, code))) {
+    place.outcome = "a link to " + fs::read_symlink(manifest, code).u8string() +
+                    ", which does not exist";
+  } else if (!place.found) {
     place.outcome = "no such file";
   } else if (!fs::is_regular_file(status)) {
     place.outcome = "not a file";
@@ -32,7 +29,22 @@ bool AddPlace(const LookupRequest& request, Scope scope,
   } else {
     place.outcome = "found";
   }
-  places->push_back(place);
+  return place;
+}
+
+bool AddPlaces(const LookupRequest& request, Scope scope,
+               std::vector<LookupPlace>* places, std::string* error) {
+  Target target;
+  target.browser = request.browser;
+  target.scope = scope;
+  target.hostName = request.hostName;
+  if (scope == Scope::kUser) target.userDataDir = request.userDataDir;
+  fs::path manifest;
+  if (!ManifestPath(target, &manifest, error)) return false;
+  places->push_back(PlaceAt(manifest, scope));
+  for (const fs::path& other : AlternativeManifestPaths(target)) {
+    places->push_back(PlaceAt(other, scope));
+  }
   return true;
 }
 
@@ -40,11 +52,11 @@ bool AddPlace(const LookupRequest& request, Scope scope,
 
 bool LookUpManifest(const LookupRequest& request,
                     std::vector<LookupPlace>* places, std::string* error) {
-  if (request.userPlaces && !AddPlace(request, Scope::kUser, places, error)) {
+  if (request.userPlaces && !AddPlaces(request, Scope::kUser, places, error)) {
     return false;
   }
   return !request.systemPlaces ||
-         AddPlace(request, Scope::kSystem, places, error);
+         AddPlaces(request, Scope::kSystem, places, error);
 }
 
 bool FirefoxPassesOverUnusableManifests() { return true; }

@@ -6,6 +6,7 @@
 
 #include "host_file.h"
 #include "host_launch.h"
+#include "tool_process.h"
 #include "trusted_path.h"
 
 namespace registration {
@@ -15,9 +16,15 @@ namespace {
 // while to load it.
 constexpr std::chrono::seconds kPatience{20};
 constexpr char kReportPrefix[] = "startup check: ";
+constexpr char kVersionPrefix[] = "Corvantilhub ";  // the host's first line
 
 // Windows' status for a DLL that the loader could not find.
 constexpr unsigned long kDllNotFound = 0xC0000135UL;
+// From here on, Windows' statuses are errors of the system (the loader's,
+// an access violation), not exit codes of a program.
+constexpr unsigned long kLoaderFailures = 0xC0000000UL;
+// POSIX: 128 + the number of the signal that ended the program.
+constexpr unsigned long kKilledBySignal = 128;
 
 // "startup check: <what>: <state>" lines, by <what>.
 std::map<std::string, std::string> ReadReport(const std::string& output) {
@@ -26,6 +33,7 @@ std::map<std::string, std::string> ReadReport(const std::string& output) {
   std::string line;
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind(kVersionPrefix, 0) == 0) report["version"] = line;
     if (line.rfind(kReportPrefix, 0) != 0) continue;
     line.erase(0, sizeof kReportPrefix - 1);
     const size_t colon = line.find(": ");
@@ -65,16 +73,37 @@ Finding DidNotStart(const ProbeSubject& subject, const HostRun& run) {
   const std::string agent = AgentLibraryFileName();
   const bool agentMissing = run.exitStatus == kDllNotFound ||
                             run.errorOutput.find("Harrowmere64") != std::string::npos;
+  const std::filesystem::path library = subject.host.parent_path() / agent;
+  const bool agentUnreadable = agentMissing && FileUnreadable(library);
   std::string detail = host + " did not start: exit status " +
                        StatusText(run.exitStatus);
-  if (agentMissing) detail += ", the agent library " + agent + " was not found";
+  if (agentUnreadable) {
+    detail += ", the agent library " + library.u8string() + " can't be read (permissions)";
+  } else if (agentMissing) {
+    detail += ", the agent library " + agent + " was not found";
+  }
   if (!run.errorOutput.empty()) detail += " (" + FirstLines(run.errorOutput) + ")";
+  if (agentUnreadable) {
+    return Failed(detail, std::string("let every user read it: as ") + AdministratorName() +
+                              ", run " + MakeReadableCommand(library));
+  }
   const std::string folder = subject.host.parent_path().u8string();
-  return Failed(detail, agentMissing
-                            ? "put " + agent + " into " + folder +
-                                  " (install the single-sign-on agent, or copy "
-                                  "it beside the host)"
-                            : "start " + host + " by hand to see why it fails");
+  if (agentMissing) {
+    return Failed(detail, "put " + agent + " into " + folder +
+                              " (install the single-sign-on agent, or copy it beside the host)");
+  }
+  // A program that ran and ended by itself without the host's report is
+  // some other program; one the loader refused, or that crashed, is not
+  // told apart by that.
+  const bool loaderRefused =
+      run.errorOutput.find("error while loading shared libraries") != std::string::npos ||
+      run.exitStatus >= kLoaderFailures;
+  if (!loaderRefused && run.exitStatus < kKilledBySignal) {
+    return Failed(host + " is not a Corvantilhub host: it ended (exit status " +
+                      StatusText(run.exitStatus) + ") without the host's start-up report",
+                  subject.rewriteAdvice);
+  }
+  return Failed(detail, "start " + host + " by hand to see why it fails");
 }
 
 Finding FromReport(const ProbeSubject& subject, const HostRun& run,
@@ -85,7 +114,9 @@ Finding FromReport(const ProbeSubject& subject, const HostRun& run,
   };
   Finding finding;
   finding.step = "start";
-  finding.detail = "agent library " + state("agent library") + ", designer bridge " +
+  const auto version = report.find("version");
+  if (version != report.end()) finding.detail = version->second + ": ";
+  finding.detail += "agent library " + state("agent library") + ", designer bridge " +
                    state("designer bridge") + ", protection service " +
                    state("protection service") + ", standard streams " +
                    state("standard streams") + "; exit status " +

@@ -15,6 +15,7 @@ struct ProbeSubject {
   std::filesystem::path manifest;  // the file found
   std::string extensionId;         // the extension it is started for
   bool manifestAccepted = true;    // the browser would start the host it names
+  std::string rewriteAdvice;       // what points the manifest at the host
 };
 
 // Run as root, the host is started only when the browser would accept the

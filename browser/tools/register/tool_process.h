@@ -20,4 +20,8 @@ std::filesystem::path RunningExecutable();
 // The host's file name on this platform: "Corvantilhub" or "Corvantilhub.exe".
 const char* HostExecutableName();
 
+// Who may change what all users share, for advice: "root" or "an
+// administrator".
+const char* AdministratorName();
+
 }  // namespace registration

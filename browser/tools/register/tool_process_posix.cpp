@@ -17,4 +17,6 @@ std::filesystem::path RunningExecutable() {
 
 const char* HostExecutableName() { return "Corvantilhub"; }
 
+const char* AdministratorName() { return "root"; }
+
 }  // namespace registration

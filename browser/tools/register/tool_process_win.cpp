@@ -33,4 +33,6 @@ std::filesystem::path RunningExecutable() {
 
 const char* HostExecutableName() { return "Corvantilhub.exe"; }
 
+const char* AdministratorName() { return "an administrator"; }
+
 }  // namespace registration

@@ -9,6 +9,7 @@
 #include "channel/binary_streams.h"
 #include "platform/data_protection.h"
 #include "platform/dynamic_library.h"
+#include "platform/host_entry.h"
 #include "platform/last_error.h"
 
 namespace {
@@ -59,7 +60,15 @@ bool StartupCheckRequested() {
   return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
+constexpr char kVersionLine[] = "Corvantilhub " CORVANTILHUB_VERSION "\n";
+
+int HostVersionMain() {
+  std::fputs(kVersionLine, stdout);
+  return 0;
+}
+
 int RunStartupCheck() {
+  std::fputs(kVersionLine, stderr);
   // The agent library is imported at load time: running at all proves it.
   Report("agent library", "loaded");
   Report("designer bridge", DesignerBridgeState());
