@@ -37,7 +37,7 @@ def register(register_tool, home):
         env = {key: value for key, value in os.environ.items() if key != "XDG_CONFIG_HOME"}
         env.update(HOME=str(home), **environment)
         return subprocess.run(with_root_home([str(register_tool), *arguments], home), env=env,
-                              capture_output=True, text=True, timeout=60,
+                              capture_output=True, text=True, errors="surrogateescape", timeout=60,
                               preexec_fn=None if umask is None else lambda: os.umask(umask))
     return run
 
@@ -112,6 +112,14 @@ def test_manifest_stays_valid_json_for_any_host_path(register, home, tmp_path):
     manifest = read_manifest(home / USER_FOLDERS["edge"] / "org.example.sso_host.json")
     assert manifest == expected_manifest("edge", str(host), name="org.example.sso_host")
     assert "warning: no host executable at" in result.stderr
+
+    # JSON is UTF-8: a path of other bytes is refused, not written broken.
+    odd = os.fsdecode(bytes(tmp_path) + b"/\xff/Corvantilhub")
+    refused = register("register", "--browser", "edge", "--extension", CHROMIUM_ID,
+                       "--host", odd, "--name", "org.example.not_utf8")
+    assert refused.returncode == 1
+    assert "is not valid UTF-8" in refused.stderr
+    assert not (home / USER_FOLDERS["edge"] / "org.example.not_utf8.json").exists()
 
 
 @pytest.mark.parametrize("umask", [0o000, 0o077])

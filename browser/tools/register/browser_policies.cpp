@@ -13,7 +13,6 @@ bool Lists(const std::optional<SetPolicy<std::vector<std::string>>>& policy,
                        policy->value.end();
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace
 
@@ -25,8 +24,7 @@ bool UserLevelHostsAllowed(const NativeMessagingPolicies& policies) {
 // the blocklist's "*" or the host's name keeps it from starting.
 Finding PolicyFinding(Browser browser, const NativeMessagingPolicies& policies,
                       const std::string& hostName) {
-  Finding finding;
-  finding.step = "policy";
+  Finding finding = OkFinding("policy");
   for (const std::string& where : policies.unread) {
     finding.notes.push_back("not read: " + where);
   }

@@ -122,8 +122,7 @@ Finding ManifestFinding(const Options& options, Browser browser,
                         const LookupPlace* preferred, const PassedOver& passedOver,
                         const std::optional<std::vector<std::string>>& unread,
                         const LookupPlace** chosen) {
-  Finding finding;
-  finding.step = "manifest";
+  Finding finding = OkFinding("manifest");
   if (unread) finding.notes = *unread;
   *chosen = nullptr;
   for (const LookupPlace& place : places) {

@@ -31,7 +31,18 @@ struct BrowserFindings {
   bool Passed() const;
 };
 
-// "ok", "warning", "FAILED".
-const char* VerdictName(Verdict verdict);
+// A step's finding. A warning or a failure says in `advice` what to do.
+Finding OkFinding(std::string step, std::string detail = "");
+Finding WarningFinding(std::string step, std::string detail, std::string advice);
+Finding FailedFinding(std::string step, std::string detail, std::string advice);
+
+// How a verdict is named. In check's lines a failure stands out in capitals
+// ("FAILED"), since people scan them; the JSON, read by scripts, keeps every
+// name in lower case ("failed").
+enum class VerdictStyle { kLine, kJson };
+const char* VerdictName(Verdict verdict, VerdictStyle style);
+
+// `text` in quotation marks, as the lines show names and values.
+std::string Quoted(const std::string& text);
 
 }  // namespace registration

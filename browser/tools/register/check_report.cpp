@@ -19,7 +19,7 @@ std::string FindingsText(const std::vector<BrowserFindings>& results) {
   for (const BrowserFindings& result : results) {
     const std::string browser = BrowserName(result.browser);
     for (const Finding& finding : result.findings) {
-      text += browser + ": " + finding.step + ": " + VerdictName(finding.verdict) +
+      text += browser + ": " + finding.step + ": " + VerdictName(finding.verdict, VerdictStyle::kLine) +
               ": " + finding.detail + "\n";
       for (const std::string& note : finding.notes) text += "    note: " + note + "\n";
       if (!finding.advice.empty()) text += "    fix: " + finding.advice + "\n";
@@ -39,9 +39,7 @@ std::string FindingsJson(const std::vector<BrowserFindings>& results,
     nlohmann::json steps = nlohmann::json::array();
     for (const Finding& finding : result.findings) {
       steps.push_back({{"step", finding.step},
-                       {"status", finding.verdict == Verdict::kFailed ? "failed"
-                                  : finding.verdict == Verdict::kWarning ? "warning"
-                                                                         : "ok"},
+                       {"status", VerdictName(finding.verdict, VerdictStyle::kJson)},
                        {"detail", finding.detail},
                        {"notes", finding.notes},
                        {"fix", finding.advice}});

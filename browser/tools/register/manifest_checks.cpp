@@ -14,22 +14,6 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 namespace {
 
-Finding Ok(const char* step, std::string detail) {
-  Finding finding;
-  finding.step = step;
-  finding.detail = std::move(detail);
-  return finding;
-}
-
-Finding Failed(const char* step, std::string detail, std::string advice) {
-  Finding finding = Ok(step, std::move(detail));
-  finding.verdict = Verdict::kFailed;
-  finding.advice = std::move(advice);
-  return finding;
-}
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // A package's manifest is named as the file that holds it (the browser's
 // folder may hold a link to it).
 std::string RewriteAdvice(const ManifestSubject& subject,
@@ -73,13 +57,13 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
                          std::istreambuf_iterator<char>());
   const std::string where = subject.file.u8string();
   if (!file.good() && !file.eof()) {
-    findings->push_back(Failed("json", "cannot read " + where,
+    findings->push_back(FailedFinding("json", "cannot read " + where,
                                MendAdvice(subject, "make " + where + " readable")));
     return false;
   }
   const TextEncoding encoding = EncodingOf(text);
   if (encoding == TextEncoding::kUtf16) {
-    findings->push_back(Failed(
+    findings->push_back(FailedFinding(
         "json", "saved as UTF-16 (what PowerShell 5 writes by default), which " +
                     std::string(BrowserName(browser)) + " can't read",
         MendAdvice(subject, "save " + where + " as UTF-8 without a byte-order mark")));
@@ -97,7 +81,7 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
     invalid.erase(std::min(invalid.find("; last read:"), invalid.size()));
   }
   if (!invalid.empty()) {
-    findings->push_back(Failed("json", "invalid: " + invalid,
+    findings->push_back(FailedFinding("json", "invalid: " + invalid,
                                MendAdvice(subject, "mend " + where)));
     return false;
   }
@@ -106,7 +90,7 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
       description != manifest->end() && description->is_string() &&
       !(IsChromiumFamily(browser) && description->get<std::string>().empty());
   if (!described) {
-    findings->push_back(Failed(
+    findings->push_back(FailedFinding(
         "json", "valid, but \"description\" is missing" +
                     std::string(IsChromiumFamily(browser) ? " or empty" : "") +
                     ", and " + BrowserName(browser) + " refuses such a manifest",
@@ -114,14 +98,13 @@ bool ReadJson(Browser browser, const ManifestSubject& subject, json* manifest,
     return false;
   }
   if (encoding == TextEncoding::kUtf8WithMark) {
-    Finding marked = Ok("json", "valid, but the file starts with a byte-order mark, which "
-                                "not every browser version skips");
-    marked.verdict = Verdict::kWarning;
-    marked.advice = MendAdvice(subject, "save " + where + " as UTF-8 without a byte-order mark");
-    findings->push_back(marked);
+    findings->push_back(WarningFinding(
+        "json", "valid, but the file starts with a byte-order mark, which not every browser "
+                "version skips",
+        MendAdvice(subject, "save " + where + " as UTF-8 without a byte-order mark")));
     return true;
   }
-  findings->push_back(Ok("json", "valid"));
+  findings->push_back(OkFinding("json", "valid"));
   return true;
 }
 
@@ -140,13 +123,13 @@ void CheckName(Browser browser, const ManifestSubject& subject,
   const std::string name = StringMember(manifest, "name");
   const std::string fileName = subject.file.stem().u8string();
   if (name.empty()) {
-    findings->push_back(Failed("name", "the manifest has no \"name\"",
+    findings->push_back(FailedFinding("name", "the manifest has no \"name\"",
                                RewriteAdvice(subject)));
   } else if (!IsNameFor(browser, name)) {
-    findings->push_back(Failed("name", Quoted(name) + " is not a valid host name",
+    findings->push_back(FailedFinding("name", Quoted(name) + " is not a valid host name",
                                RewriteAdvice(subject)));
   } else if (name != subject.askedName) {
-    findings->push_back(Failed(
+    findings->push_back(FailedFinding(
         "name",
         "the manifest says " + Quoted(name) + ", but the extension asks for " +
             Quoted(subject.askedName) + " (file " +
@@ -154,7 +137,7 @@ void CheckName(Browser browser, const ManifestSubject& subject,
         RewriteAdvice(subject) + "; or, if the extension asks for " +
             Quoted(name) + ", check with --name " + name));
   } else {
-    Finding finding = Ok("name", Quoted(name));
+    Finding finding = OkFinding("name", Quoted(name));
     if (fileName != name) {
       finding.notes.push_back("the file is " + subject.file.filename().u8string() +
                               "; the browser reads it through the registry key "
@@ -174,7 +157,7 @@ fs::path CheckPath(const ManifestSubject& subject, const json& manifest,
                    std::vector<Finding>* findings) {
   const std::string text = StringMember(manifest, "path");
   if (text.empty()) {
-    findings->push_back(Failed("path", "the manifest has no \"path\"",
+    findings->push_back(FailedFinding("path", "the manifest has no \"path\"",
                                RewriteAdvice(subject, HostBesideTool())));
     return {};
   }
@@ -182,7 +165,7 @@ fs::path CheckPath(const ManifestSubject& subject, const json& manifest,
   std::string how;
   if (path.is_relative()) {
     if (!RelativeHostPathAllowed()) {
-      findings->push_back(Failed(
+      findings->push_back(FailedFinding(
           "path", Quoted(text) + " is relative; the browser needs an absolute path",
           RewriteAdvice(subject, HostBesideTool())));
       return {};
@@ -192,7 +175,7 @@ fs::path CheckPath(const ManifestSubject& subject, const json& manifest,
   }
   const std::string problem = HostFileProblem(path);
   if (problem.empty()) {
-    findings->push_back(Ok("path", path.u8string() + how));
+    findings->push_back(OkFinding("path", path.u8string() + how));
     return path;
   }
   const std::string advice =
@@ -201,7 +184,7 @@ fs::path CheckPath(const ManifestSubject& subject, const json& manifest,
                                                  : std::string()) +
                 "run chmod a+x " + path.u8string()
           : RewriteAdvice(subject, HostBesideTool());
-  findings->push_back(Failed("path", path.u8string() + how + " " + problem, advice));
+  findings->push_back(FailedFinding("path", path.u8string() + how + " " + problem, advice));
   return {};
 }
 
@@ -209,9 +192,9 @@ void CheckType(const ManifestSubject& subject, const json& manifest,
                std::vector<Finding>* findings) {
   const std::string type = StringMember(manifest, "type");
   if (type == "stdio") {
-    findings->push_back(Ok("type", Quoted(type)));
+    findings->push_back(OkFinding("type", Quoted(type)));
   } else {
-    findings->push_back(Failed(
+    findings->push_back(FailedFinding(
         "type",
         (type.empty() ? std::string("missing") : Quoted(type)) + ", not \"stdio\"",
         RewriteAdvice(subject)));
@@ -246,7 +229,7 @@ std::string CheckExtensions(Browser browser, ManifestSubject* subject,
     for (const std::string& id : packageMissing) subject->fix.extensionIds.push_back(id);
   }
   if (!allowed.faults.empty()) {
-    Finding finding = Failed("extension", Joined(allowed.faults),
+    Finding finding = FailedFinding("extension", Joined(allowed.faults),
                              RewriteAdvice(*subject));
     if (!allowed.swapped) {
       finding.detail += "; " + std::string(BrowserName(browser)) +
@@ -255,19 +238,18 @@ std::string CheckExtensions(Browser browser, ManifestSubject* subject,
     if (!missing.empty()) finding.detail += "; " + Joined(missing) + " not listed";
     findings->push_back(finding);
   } else if (!missing.empty()) {
-    findings->push_back(Failed("extension",
+    findings->push_back(FailedFinding("extension",
                                Joined(missing) + " not allowed; the manifest allows " +
                                    (allowed.ids.empty() ? "none" : Joined(allowed.ids)),
                                RewriteAdvice(*subject)));
   } else if (!packageMissing.empty()) {
-    Finding finding = Ok("extension", "allowed: " + Joined(allowed.ids) + "; but not " +
-                                          Joined(packageMissing) +
-                                          ", which the installed package was built for");
-    finding.verdict = Verdict::kWarning;
-    finding.advice = RewriteAdvice(*subject);
-    findings->push_back(finding);
+    findings->push_back(WarningFinding("extension",
+                                       "allowed: " + Joined(allowed.ids) + "; but not " +
+                                           Joined(packageMissing) +
+                                           ", which the installed package was built for",
+                                       RewriteAdvice(*subject)));
   } else {
-    findings->push_back(Ok("extension", "allowed: " + Joined(
+    findings->push_back(OkFinding("extension", "allowed: " + Joined(
         subject->extensionIds.empty() ? allowed.ids : subject->extensionIds)));
   }
   if (!subject->extensionIds.empty()) return subject->extensionIds.front();

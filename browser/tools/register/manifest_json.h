@@ -16,13 +16,12 @@ struct HostManifest {
   std::vector<std::string> extensionIds;  // IDs in the browser's own form
 };
 
-// The manifest as `browser` reads it, in UTF-8 JSON. Chromium-family
-// browsers get "allowed_origins" entries "chrome-extension://<id>/";
-// Firefox gets the add-on IDs in "allowed_extensions".
-std::string ManifestJson(Browser browser, const HostManifest& manifest);
-
-// `text` as a JSON string literal, quotation marks included. Bytes from 0x80
-// up pass through unchanged, so UTF-8 stays UTF-8.
-std::string JsonQuoted(const std::string& text);
+// Puts into `json` the manifest as `browser` reads it, in UTF-8 JSON built
+// with the JSON library. Chromium-family browsers get "allowed_origins"
+// entries "chrome-extension://<id>/"; Firefox gets the add-on IDs in
+// "allowed_extensions". False, with the reason in `error`, when a text is not
+// valid UTF-8 (a host path of other bytes).
+bool ManifestJson(Browser browser, const HostManifest& manifest, std::string* json,
+                  std::string* error);
 
 }  // namespace registration

@@ -107,10 +107,9 @@ bool RegisterHost(const Options& options, Actions* actions,
     for (const std::string& id : ExtensionIdsFor(browser, options.extensionIds)) {
       if (!Contains(manifest.extensionIds, id)) manifest.extensionIds.push_back(id);
     }
-    if (!options.dryRun &&
-        !WriteManifestFile(target, path, ManifestJson(browser, manifest), error)) {
-      return false;
-    }
+    std::string json;
+    if (!ManifestJson(browser, manifest, &json, error)) return false;
+    if (!options.dryRun && !WriteManifestFile(target, path, json, error)) return false;
     actions->push_back("write " + path.u8string());
     if (!before.empty() || !replaced.empty()) {
       actions->push_back(ListChange(options.replace ? replaced : before, manifest.extensionIds));

@@ -59,12 +59,7 @@ std::string FirstLines(const std::string& output) {
 }
 
 Finding Failed(std::string detail, std::string advice) {
-  Finding finding;
-  finding.step = "start";
-  finding.verdict = Verdict::kFailed;
-  finding.detail = std::move(detail);
-  finding.advice = std::move(advice);
-  return finding;
+  return FailedFinding("start", std::move(detail), std::move(advice));
 }
 
 // The host never reached its entry point.
@@ -112,8 +107,7 @@ Finding FromReport(const ProbeSubject& subject, const HostRun& run,
     const auto found = report.find(what);
     return found == report.end() ? std::string("not reported") : found->second;
   };
-  Finding finding;
-  finding.step = "start";
+  Finding finding = OkFinding("start");
   const auto version = report.find("version");
   if (version != report.end()) finding.detail = version->second + ": ";
   finding.detail += "agent library " + state("agent library") + ", designer bridge " +
