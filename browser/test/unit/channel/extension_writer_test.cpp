@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -165,13 +166,33 @@ TEST_F(ExtensionWriterTest, AFailedWriteDropsOnlyItsFrameWithALine) {
   EXPECT_EQ(Capture([] { WriteExtensionMessage(L"abc"); }), Bytes({5, 0, 0, 0, '"', 'a', 'b', 'c', '"'}));
 }
 
+// At exit the frame under way is waited for, then the lock is kept, so no
+// frame is cut and none starts; a writer stuck past the patience is given up.
+TEST_F(ExtensionWriterTest, ClosingWaitsForTheFrameUnderWay) {
+  std::promise<void> release;
+  std::promise<void> holding;
+  std::thread writer([&] {
+    std::lock_guard<std::mutex> frame(OutputMutex());
+    holding.set_value();
+    release.get_future().wait();
+  });
+  holding.get_future().wait();
+  EXPECT_FALSE(CloseExtensionOutput(10ms));
+  release.set_value();
+  EXPECT_TRUE(CloseExtensionOutput(kDeadline));
+  writer.join();
+  EXPECT_FALSE(std::async(std::launch::async, [] { return OutputMutex().try_lock(); }).get());
+  OutputMutex().unlock();  // for the tests that follow in this process
+}
+
 TEST_F(ExtensionWriterTest, FramesFromManyThreadsArriveWhole) {
   constexpr int kThreads = 8;
   constexpr int kFramesPerThread = 40;
-  // Lengths up to several kilobytes, so no write is atomic by itself.
+  // Lengths up to twice what a pipe holds, so that most frames leave in
+  // several writes, which only the lock keeps together.
   auto bodyOf = [](int thread, int frame) {
     return std::to_string(thread) + "/" + std::to_string(frame) + " " +
-           std::string(static_cast<std::size_t>((thread * 131 + frame * 977) % 6000),
+           std::string(static_cast<std::size_t>((thread * 1031 + frame * 9973) % 131072),
                        static_cast<char>('a' + thread));
   };
 

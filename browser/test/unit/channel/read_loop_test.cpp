@@ -3,6 +3,7 @@
 // (the framing cases are exercised through the host process itself).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +12,9 @@
 
 #include "allocation_limit.h"
 #include "channel/read_loop.h"
+#include "platform/debug_output.h"
 #include "support/debug_line_capture.h"
+#include "test_pipe.h"
 
 namespace browser_extensions {
 namespace {
@@ -39,6 +42,10 @@ class ReadLoopTest : public ::testing::Test {
     if (stream == nullptr) return {};
     std::fwrite(input.data(), 1, input.size(), stream);
     std::rewind(stream);
+    return RunLoopOn(stream);
+  }
+
+  Texts RunLoopOn(FILE* stream) {
     Texts received;
     RunReadLoop(stream, [&received](const char* text) {
       const std::string narrow(text);
@@ -85,6 +92,19 @@ TEST_F(ReadLoopTest, LengthsWithTheTopBitSetAreCountsOfBodyBytes) {
       EXPECT_TRUE(debug_.WaitForLine("Inbound frame discarded: length " +
                                      std::to_string(announced) + " exceeds 67108864"));
     }
+  }
+}
+
+TEST_F(ReadLoopTest, AFailedReadInsideABodyEndsTheLoopWithOneLine) {
+  FILE* stream = OpenStreamFailingAfter(Frame("whole") + Length(100) + "cut by a failure");
+  if (stream == nullptr) GTEST_SKIP() << "no stream here whose reads fail on demand";
+  // What came of the body before the failure is not handed on.
+  EXPECT_EQ(RunLoopOn(stream), Texts{"whole"});
+  if (debug_.Available()) {
+    platform::OutputDebugLineW(L"read loop test marker");
+    ASSERT_TRUE(debug_.WaitForLine("read loop test marker"));
+    const Texts lines = debug_.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Standard input read failed: 5"), 1);
   }
 }
 

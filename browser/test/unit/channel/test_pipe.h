@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 struct TestPipe {
   FILE* readEnd = nullptr;
@@ -10,3 +11,8 @@ struct TestPipe {
 
 // Fails the current test (and returns null ends) if the pipe can't be made.
 TestPipe OpenTestPipe();
+
+// A stream that gives `bytes` and then fails every read with EIO, as a
+// device that has gone does; null where no such stream can be made. One
+// at a time.
+FILE* OpenStreamFailingAfter(const std::string& bytes);

@@ -60,6 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"CutInsideAValue", LR"({"tabID":"7","password":"hun)",
                    LR"({"***":"***","***":"***")"},
         ReportCase{"CutAfterAValue", LR"({"tabID":"7","n":12,)", LR"({"***":"***","***":12,)"},
+        ReportCase{"CutAfterAMember", LR"({"tabID":"7","n":[12])", LR"({"***":"***","***":[12])"},
+        ReportCase{"RawControlInAString", L"{\"tabID\":\"7\x01\"}", L"{\"***\":\"***\"}"},
         ReportCase{"BareWordsThatAreNotNumbers", L"{tabID: 1, \"clientSecret\": Sec-51c2 , x",
                    L"{***: 1, \"***\": *** , ***"},
         ReportCase{"TrailingText", LR"({"type":"log"} hunter2)", LR"({"***":"***"} ***)"},
@@ -72,8 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ReportCase>& info) { return info.param.name; });
 
 TEST(WithControlsEscaped, EscapesControlsOnly) {
-  EXPECT_EQ(WithControlsEscaped(L"line\nnext\r\t\x1B[1m\x7F\x85 \"ok\" \\ \xE9"),
-            L"line\\nnext\\r\\t\\u001B[1m\\u007F\\u0085 \"ok\" \\ \xE9");
+  // The edges of the ranges: U+001F, U+007F and U+009F are controls; space,
+  // '~' and U+00A0 are not.
+  EXPECT_EQ(WithControlsEscaped(L"line\nnext\r\t\x1B[1m\x1F \x7F~\x85\x9F\xA0 \"ok\" \\ \xE9"),
+            L"line\\nnext\\r\\t\\u001B[1m\\u001F \\u007F~\\u0085\\u009F\xA0 \"ok\" \\ \xE9");
 }
 
 std::wstring More(std::size_t count) {

@@ -40,7 +40,8 @@ TEST(TextConversionTest, ConvertingInPiecesGivesTheSameResult) {
       Units({'a', 0xD83D, 0xDE00, 0xE9, 0xD83D, 0xDE01, 0x20AC, 'b', 0xD800, 'c',
              0xD83D, 0xDE02, 0xD83D, 0xDE03, 0xDC00, 0xE9, 0xE9, 'd', 0xD83D, 0xDE04});
   const std::string utf8 = WideToUtf8(wide) + "\xE2\x82" "A\x80\x80\x80\x80" +
-                           "\xF0\x9F\x98" "B\xC3\xA9\xFF\xF0\x9F\x98\x80\xE2\x82";
+                           "\xF0\x9F\x98" "B\xC3\xA9\xFF\xF0\x9F\x98\x80\xE2\x82" +
+                           "\xE0\xA0\x80" "C\xE0\xA0\x80\xE0\xA0\x80";
   const std::wstring expectedWide = Utf8ToWide(utf8);
   for (std::size_t piece = 2; piece <= 9; ++piece) {
     EXPECT_EQ(WideToUtf8InPieces(wide, piece), WideToUtf8(wide)) << piece;

@@ -9,16 +9,21 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/data_protection.h"
 #include "platform/last_error.h"
+#include "platform/protection_key_cache_posix.h"
 #include "platform/protection_key_posix.h"
+#include "platform/protection_secrets_posix.h"
 
 namespace {
 
@@ -81,6 +86,12 @@ class DataProtectionPosixTest : public ::testing::Test {
 
   std::string saved_;
 };
+
+bool IsWiped(const uint8_t* bytes) {
+  return std::all_of(bytes, bytes + platform::kProtectionKeyBytes, [](uint8_t b) { return b == 0; });
+}
+
+bool SlotIsWiped(platform::SecretSlot slot) { return IsWiped(platform::SecretSlotBytes(slot)); }
 
 mode_t ModeOf(const std::string& path) {
   struct stat status;
@@ -214,6 +225,56 @@ TEST_F(DataProtectionPosixTest, AnUnchangedKeyIsReadOncePerProcess) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(platform::ProtectionKeyLoads() - before, 1u);
   EXPECT_EQ(ModeOf(KeyPath()), 0600u);
+}
+
+// The key read for one data folder is no key for another: once it is
+// forgotten no copy of it stays, also when the other folder's key is
+// refused. Nor does the slot that a key is read into keep a copy.
+TEST_F(DataProtectionPosixTest, AForgottenKeyLeavesNoCopy) {
+  MustProtect({'x'});
+  ASSERT_FALSE(SlotIsWiped(platform::SecretSlot::kKey));
+  EXPECT_TRUE(SlotIsWiped(platform::SecretSlot::kIncomingKey));
+  UseDataHome(std::string(std::getenv("XDG_DATA_HOME")) + "/other");
+  WriteKeyFile(std::string(32, 'k'), 0644);
+  Bytes blob;
+  EXPECT_FALSE(Protect({'x'}, &blob));
+  EXPECT_TRUE(SlotIsWiped(platform::SecretSlot::kKey));
+  EXPECT_TRUE(SlotIsWiped(platform::SecretSlot::kIncomingKey));
+}
+
+TEST_F(DataProtectionPosixTest, AKeyCopyIsWipedWhenItGoes) {
+  ASSERT_GE(sodium_init(), 0);
+  alignas(platform::ProtectionKeyCopy) uint8_t storage[sizeof(platform::ProtectionKeyCopy)];
+  auto* copy = new (storage) platform::ProtectionKeyCopy;
+  const uint8_t* bytes = copy->bytes;
+  ASSERT_TRUE(platform::CopyProtectionKey(copy));
+  ASSERT_FALSE(IsWiped(bytes));
+  copy->~ProtectionKeyCopy();
+  EXPECT_TRUE(IsWiped(bytes));
+}
+
+// Registered before the service's own exit handlers, so it runs after them.
+void ReportSecretsLeftAtExit() {
+  std::string held;
+  for (auto slot : {platform::SecretSlot::kKey, platform::SecretSlot::kIncomingKey,
+                    platform::SecretSlot::kSealingSubkey, platform::SecretSlot::kOpeningSubkey})
+    if (!SlotIsWiped(slot)) held += " " + std::to_string(static_cast<int>(slot));
+  std::fprintf(stderr, "secrets left at exit in slots: [%s]\n", held.c_str());
+}
+
+TEST_F(DataProtectionPosixTest, KeysAndSubkeysAreWipedAtExit) {
+  // A fresh process: a fork of this one would have the exit handlers
+  // registered already, and they would run after the report.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atexit(ReportSecretsLeftAtExit);
+        Bytes opened;
+        const bool used = Unprotect(MustProtect({'s'}), &opened) &&  // both subkeys are kept
+                          !SlotIsWiped(platform::SecretSlot::kOpeningSubkey);
+        std::exit(used ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "secrets left at exit in slots: \\[\\]");
 }
 
 // A process that has not read the key yet (the child names the folder

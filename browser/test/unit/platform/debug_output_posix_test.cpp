@@ -19,6 +19,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/debug_output_posix.h"
+#include "platform/debug_socket_listener_posix.h"
 #include "platform/debug_socket_path.h"
 #include "support/debug_line_capture.h"
 
@@ -128,6 +129,35 @@ TEST(DebugSocketPathTest, PrivateFolderIsMadeOrMendedButNeverTakenOver) {
   EXPECT_EQ(status.st_mode & 07777, 0777u);
 }
 
+// The listener of the monitor and of the tests' capture: the socket file
+// is the user's alone, and lines still queued when it is told to stop are
+// handed on before it returns.
+TEST(DebugSocketListenerTest, HandsOnWhatIsQueuedWhenToldToStop) {
+  const std::string path = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/listener.sock";
+  const int listener = platform::BindDebugSocket(path);
+  ASSERT_GE(listener, 0);
+  struct stat status;
+  ASSERT_EQ(stat(path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  const int sender = socket(AF_UNIX, SOCK_DGRAM, 0);
+  ASSERT_EQ(connect(sender, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  for (const char* line : {"one", "two", "three"}) send(sender, line, std::strlen(line), 0);
+  int stop[2];
+  ASSERT_EQ(pipe(stop), 0);
+  ASSERT_EQ(write(stop[1], "s", 1), 1);
+
+  std::vector<std::string> lines;
+  EXPECT_TRUE(platform::ReceiveDebugLines(
+      listener, stop[0], [&lines](const char* data, size_t size) { lines.emplace_back(data, size); },
+      [] { return true; }));
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three"}));
+  for (int fd : {listener, sender, stop[0], stop[1]}) close(fd);
+  unlink(path.c_str());
+}
+
 TEST(DebugOutputPosixTest, EachLineIsOneDatagram) {
   DebugLineCapture capture;
   ASSERT_TRUE(capture.Available());
@@ -142,12 +172,15 @@ TEST(DebugOutputPosixTest, LongLinesAreCutAt65000BytesWithoutSplittingACharacter
   DebugLineCapture capture;
   ASSERT_TRUE(capture.Available());
   platform::OutputDebugLineA(std::string(70000, 'x').c_str());
-  // U+20AC takes three bytes, the first at offset 64998: it can't fit.
+  // U+20AC takes three bytes, the first at offset 64998: it can't fit; nor
+  // can U+1F600 (a surrogate pair, four bytes) from offset 64997.
   platform::OutputDebugLineW(Widen(std::string(64998, 'y')) + L"\u20ac" + L"tail");
-  ASSERT_TRUE(capture.WaitForLineCount(2));
+  platform::OutputDebugLineW(Widen(std::string(64997, 'z')) + L"\xD83D\xDE00" + L"tail");
+  ASSERT_TRUE(capture.WaitForLineCount(3));
   std::vector<std::string> lines = capture.Lines();
   EXPECT_EQ(lines[0], std::string(65000, 'x'));
   EXPECT_EQ(lines[1], std::string(64998, 'y'));
+  EXPECT_EQ(lines[2], std::string(64997, 'z'));
 }
 
 TEST(DebugOutputPosixTest, NobodyListeningDropsLinesAndKeepsErrno) {
