@@ -41,7 +41,12 @@ bool ReceiveDebugLines(int socketFd, int stopFd,
   std::string buffer(1 << 17, '\0');
   pollfd watched[2] = {{socketFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
   for (;;) {
-    if (poll(watched, 2, -1) < 0) continue;  // EINTR
+    if (poll(watched, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    // A socket that is gone would wake every poll at once, forever.
+    if ((watched[0].revents & (POLLERR | POLLNVAL)) != 0) return false;
     const bool stopping = watched[1].revents != 0;
     ssize_t size;
     while ((size = recv(socketFd, &buffer[0], buffer.size(), MSG_DONTWAIT)) >= 0)

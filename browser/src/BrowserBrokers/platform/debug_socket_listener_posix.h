@@ -14,8 +14,9 @@ int BindDebugSocket(const std::string& path);
 
 // Receives datagrams on `socketFd` until `stopFd` becomes readable, handing
 // each to `line`. After every batch of queued datagrams `batchDone` runs;
-// when it returns false this stops and returns false. On a stop, what is
-// still queued is handed on before this returns true. The socket's queue is
+// when it returns false this stops and returns false, as it does when the
+// socket can't be waited on any more. On a stop, what is still queued is
+// handed on before this returns true. The socket's queue is
 // short, so the caller runs this on a thread (or process) of its own that
 // does nothing else.
 bool ReceiveDebugLines(int socketFd, int stopFd,

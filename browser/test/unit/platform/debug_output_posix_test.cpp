@@ -154,8 +154,13 @@ TEST(DebugSocketListenerTest, HandsOnWhatIsQueuedWhenToldToStop) {
       listener, stop[0], [&lines](const char* data, size_t size) { lines.emplace_back(data, size); },
       [] { return true; }));
   EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three"}));
-  for (int fd : {listener, sender, stop[0], stop[1]}) close(fd);
+  for (int fd : {listener, sender, stop[1]}) close(fd);
   unlink(path.c_str());
+
+  // A socket that is gone ends the listening rather than spinning on it.
+  EXPECT_FALSE(platform::ReceiveDebugLines(
+      listener, stop[0], [](const char*, size_t) {}, [] { return true; }));
+  close(stop[0]);
 }
 
 TEST(DebugOutputPosixTest, EachLineIsOneDatagram) {
