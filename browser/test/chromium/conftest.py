@@ -7,11 +7,11 @@ the Windows build is looked for in windows/bin beside it unless --windows-bin
 says otherwise.
 """
 import json
-import os
-import pwd
 from pathlib import Path
 
 import pytest
+
+from corvantilhub_harness.users import nobody_or_skip
 
 REPO_ROOT = Path(__file__).resolve().parents[3]
 DEFAULT_CHROMIUM = "/usr/lib/chromium/chromium"
@@ -65,13 +65,7 @@ def home(tmp_path) -> Path:
 @pytest.fixture
 def other_user():
     """The uid and gid of nobody, a user whose files root must not trust."""
-    if os.geteuid() != 0:
-        pytest.skip("handing files to another user needs root")
-    try:
-        entry = pwd.getpwnam("nobody")
-    except KeyError:
-        pytest.skip("there is no user nobody here")
-    return entry.pw_uid, entry.pw_gid
+    return nobody_or_skip("handing files to another user")
 
 
 def _require_file(path: Path, what: str) -> Path:

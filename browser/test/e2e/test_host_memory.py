@@ -4,7 +4,6 @@ the one copy of a saved password that the agent keeps on purpose; and no
 other process of the host's user can read that memory or get it in a core."""
 import json
 import os
-import pwd
 import resource
 import secrets
 import shutil
@@ -22,6 +21,7 @@ from corvantilhub_harness.host_process import HostProcess, StandinSettings, copy
 from corvantilhub_harness.memory_scan import (find_texts, memory_unreadable_reason,
                                               process_running, readable_mappings)
 from corvantilhub_harness.runners import is_sanitized
+from corvantilhub_harness.users import nobody_or_skip
 from corvantilhub_harness.wire import envelope
 
 SITE = "accounts.example.test"
@@ -138,15 +138,10 @@ print(json.dumps(found))
 def nobody(runner, native_only):
     """(uid, gid, a folder of theirs) for an unprivileged user; removed after."""
     native_only("the Windows build has no Linux dump settings to show")
-    if os.geteuid() != 0:
-        pytest.skip("starting the host as another user needs root")
-    try:
-        user = pwd.getpwnam("nobody")
-    except KeyError:
-        pytest.skip("there is no user 'nobody'")
+    uid, gid = nobody_or_skip("starting the host as another user")
     folder = Path(tempfile.mkdtemp(prefix="corvantilhub-nobody-"))
     try:
-        yield user.pw_uid, user.pw_gid, folder
+        yield uid, gid, folder
     finally:
         shutil.rmtree(folder)
 
