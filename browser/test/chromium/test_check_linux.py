@@ -131,8 +131,15 @@ def test_a_sound_registration_passes_every_step(tool, home, host, version):
         ("manifest", "ok"), ("json", "ok"), ("name", "ok"), ("path", "ok"), ("type", "ok"),
         ("extension", "ok"), ("start", "ok")]
 
+    # One browser that can't start the host fails the whole check, whichever comes last.
+    manifest_file(home).unlink()
+    code, out, _ = tool("check", "--browser", "chromium,firefox", "--json")
+    report = json.loads(out)
+    assert (code, report["ok"], [entry["ok"] for entry in report["browsers"]]) == \
+        (1, False, [False, True])
 
-def test_no_manifest_lists_every_place_looked(tool, home):
+
+def test_no_manifest_lists_every_place_looked(tool, home, tmp_path):
     # A name of its own: the system-wide folder is shared with whatever else
     # runs on this machine.
     name = f"org.corvantilhub.nowhere_{os.getpid()}"
@@ -146,18 +153,27 @@ def test_no_manifest_lists_every_place_looked(tool, home):
         f"    fix: run corvantilhub-register register --browser chromium --name {name} "
         f"--extension {CHROMIUM_ID}",
         "chromium: can NOT start the host"]
-    # Firefox's folders for all users: lib's, then lib64's.
-    code, out, _ = tool("check", "--browser", "firefox", "--system", "--name", name)
-    assert step(out, "firefox", "manifest")[1:3] == [
+    # Firefox: the user's folder, then all users' in lib and then in lib64.
+    code, out, _ = tool("check", "--browser", "firefox", "--name", name)
+    assert step(out, "firefox", "manifest")[1:4] == [
+        f"note: looked at {home / FOLDERS['firefox']}/{name}.json: no such file",
         f"note: looked at {SYSTEM_FIREFOX_FOLDER}/{name}.json: no such file",
         f"note: looked at /usr/lib64/mozilla/native-messaging-hosts/{name}.json: no such file"]
-    # A profile folder replaces the per-user one, and the advice names it.
-    code, out, _ = tool("check", "--browser", "chromium", "--user", "--user-data-dir", "/tmp/p")
+    # A profile folder replaces the per-user one only, and the advice names
+    # it; the check is of the Chromium family, which alone has profiles.
+    profile = tmp_path / "profile"
+    (profile / "NativeMessagingHosts").mkdir(parents=True)
+    (profile / "NativeMessagingHosts" / f"{name}.json").symlink_to("/nowhere/gone.json")
+    code, out, _ = tool("check", "--user-data-dir", str(profile), "--name", name)
+    assert [line.split(":")[0] for line in out.splitlines()[1:] if "start the host" in line] == \
+        ["chromium", "chrome", "edge"]
     assert step(out, "chromium", "manifest") == [
         "chromium: manifest: FAILED: not found",
-        f"note: looked at /tmp/p/NativeMessagingHosts/{HOST_NAME}.json: no such file",
-        "fix: run corvantilhub-register register --browser chromium --user-data-dir /tmp/p "
-        "--extension <extension ID>"]
+        f"note: looked at {profile}/NativeMessagingHosts/{name}.json: a link to "
+        "/nowhere/gone.json, which does not exist",
+        f"note: looked at /etc/chromium/native-messaging-hosts/{name}.json: no such file",
+        f"fix: run corvantilhub-register register --browser chromium --name {name} "
+        f"--user-data-dir {profile} --extension <extension ID>"]
 
 
 @pytest.mark.parametrize("text, error", [
@@ -192,22 +208,35 @@ def test_a_manifest_without_a_description_is_refused(tool, home, host, browser, 
         "such a manifest")
 
 
-def test_a_name_that_differs_from_the_asked_one(tool, home, host):
-    write_manifest(home, default_path=str(host), name="com.example.other")
-    code, out, _ = tool("check", "--browser", "chromium", "--user")
+ASKS_OTHER = ('the manifest says "{name}", but the extension asks for "' + HOST_NAME +
+              '" (file ' + HOST_NAME + '.json)')
+OR_CHECK = '; or, if the extension asks for "{name}", check with --name {name}'
+
+
+@pytest.mark.parametrize("browser, name, detail, fix", [
+    ("chromium", "com.example.other", ASKS_OTHER, FIX_CHROMIUM + OR_CHECK),
+    # Firefox takes capitals in a host name; Chromium does not.
+    ("firefox", "Com.Example.Zed", ASKS_OTHER,
+     f"run corvantilhub-register register --browser firefox --extension {FIREFOX_ID}" + OR_CHECK),
+    ("chromium", "Com.Example.Zed", '"{name}" is not a valid host name', FIX_CHROMIUM),
+])
+def test_a_name_that_differs_from_the_asked_one(tool, home, host, browser, name, detail, fix):
+    write_manifest(home, browser, default_path=str(host), name=name)
+    code, out, _ = tool("check", "--browser", browser, "--user")
     assert code == 1
-    assert step(out, "chromium", "name") == [
-        'chromium: name: FAILED: the manifest says "com.example.other", but the extension asks '
-        f'for "{HOST_NAME}" (file {HOST_NAME}.json)',
-        f'fix: {FIX_CHROMIUM}; or, if the extension asks for "com.example.other", '
-        "check with --name com.example.other"]
+    assert step(out, browser, "name") == [f"{browser}: name: FAILED: {detail.format(name=name)}",
+                                          f"fix: {fix.format(name=name)}"]
 
 
-@pytest.mark.parametrize("fault", ["missing", "not executable", "relative"])
+@pytest.mark.parametrize("fault", ["missing", "a folder", "not executable", "relative"])
 def test_host_path_faults(tool, home, host, tmp_path, fault):
     if fault == "missing":
         path, shown = tmp_path / "gone" / "Corvantilhub", None
         expected = f"chromium: path: FAILED: {path} does not exist"
+        fix = f"{FIX_CHROMIUM} --host {host}"
+    elif fault == "a folder":
+        path = tmp_path
+        expected = f"chromium: path: FAILED: {path} is not a file"
         fix = f"{FIX_CHROMIUM} --host {host}"
     elif fault == "not executable":
         path = tmp_path / "Corvantilhub"
@@ -243,6 +272,10 @@ def test_host_path_faults(tool, home, host, tmp_path, fault):
     ("firefox", {"allowed_extensions": [f"chrome-extension://{CHROMIUM_ID}/"]}, FIREFOX_ID,
      f'"chrome-extension://{CHROMIUM_ID}/" is a Chromium origin; firefox takes add-on IDs such as '
      f"name@example.org; firefox refuses the whole manifest; {FIREFOX_ID} not listed"),
+    ("firefox", {"allowed_extensions": ["not an id", FIREFOX_ID]}, FIREFOX_ID,
+     '"not an id" is not an add-on ID; firefox refuses the whole manifest'),
+    ("firefox", {"allowed_extensions": []}, FIREFOX_ID,
+     f'"allowed_extensions" is empty; firefox refuses the whole manifest; {FIREFOX_ID} not listed'),
 ])
 def test_extension_faults(tool, home, host, browser, fields, asked, detail):
     write_manifest(home, browser, default_path=str(host), **fields)
@@ -518,7 +551,9 @@ def system_firefox_folder():
         parent.rmdir()
 
 
-def test_firefox_passes_over_a_user_manifest_it_cannot_use(tool, home, host, system_firefox_folder):
+@pytest.mark.parametrize("users_fault", ["another extension", "a missing host"])
+def test_firefox_passes_over_a_user_manifest_it_cannot_use(tool, home, host, system_firefox_folder,
+                                                           users_fault):
     folder, written = system_firefox_folder
     name = f"org.corvantilhub.check_{os.getpid()}"
     system_manifest = folder / f"{name}.json"
@@ -528,16 +563,27 @@ def test_firefox_passes_over_a_user_manifest_it_cannot_use(tool, home, host, sys
         "allowed_extensions": [FIREFOX_ID]}), encoding="utf-8")
     user_manifest = home / FOLDERS["firefox"] / f"{name}.json"
     user_manifest.parent.mkdir(parents=True)
+    another = users_fault == "another extension"
     user_manifest.write_text(json.dumps({
-        "name": name, "description": "d", "path": str(host), "type": "stdio",
-        "allowed_extensions": ["other@example.org"]}), encoding="utf-8")
+        "name": name, "description": "d", "path": str(host if another else home / "gone"),
+        "type": "stdio", "allowed_extensions": ["other@example.org" if another else FIREFOX_ID]}),
+        encoding="utf-8")
 
     code, out, _ = tool("check", "--browser", "firefox", "--name", name, "--extension", FIREFOX_ID)
-    assert code == 0, out
-    assert step(out, "firefox", "manifest") == [
-        f"firefox: manifest: ok: {system_manifest}",
-        f"note: passed over {user_manifest}, which firefox can't use (extension: {FIREFOX_ID} not "
-        "allowed; the manifest allows other@example.org)"]
+    if another:
+        assert code == 0, out
+        assert step(out, "firefox", "manifest") == [
+            f"firefox: manifest: ok: {system_manifest}",
+            f"note: passed over {user_manifest}, which firefox can't use (extension: {FIREFOX_ID} "
+            "not allowed; the manifest allows other@example.org)"]
+    else:
+        # The host's path counts only when Firefox starts the host: too late
+        # to go on to the next manifest.
+        assert code == 1
+        assert step(out, "firefox", "manifest") == [
+            f"firefox: manifest: ok: {user_manifest}",
+            f"note: not read while {user_manifest} exists: {system_manifest}: found; to use it, "
+            f'remove the first: rm "{user_manifest}"']
 
 
 # ---------------------------------------------------------------------------

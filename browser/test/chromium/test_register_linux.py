@@ -14,6 +14,7 @@ from root_home import with_root_home
 
 CHROMIUM_ID = "eipcjlpengcbafdfnolahlhjnijkabfh"
 FIREFOX_ID = "corvantilhub@example.org"
+FIREFOX_GUID = "{8e4c1c2e-2b1d-4c5a-9f3e-1a2b3c4d5e6f}"
 HOST_NAME = "com.corvantilhub.host"
 
 USER_FOLDERS = {
@@ -46,11 +47,12 @@ def read_manifest(path: Path) -> dict:
     return json.loads(path.read_text(encoding="utf-8"))
 
 
-def expected_manifest(browser: str, host_path: str, name=HOST_NAME) -> dict:
+def expected_manifest(browser: str, host_path: str, name=HOST_NAME,
+                      firefox_ids=(FIREFOX_ID,)) -> dict:
     manifest = {"name": name, "description": "Corvantilhub single-sign-on browser host",
                 "path": host_path, "type": "stdio"}
     if browser == "firefox":
-        manifest["allowed_extensions"] = [FIREFOX_ID]
+        manifest["allowed_extensions"] = list(firefox_ids)
     else:
         manifest["allowed_origins"] = [f"chrome-extension://{CHROMIUM_ID}/"]
     return manifest
@@ -61,14 +63,16 @@ def files_below(folder: Path) -> list:
 
 
 def test_writes_each_browsers_manifest_into_its_user_folder(register, home, native_bin):
-    result = register("register", "--browser", "all",
-                      "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID)
+    result = register("register", "--browser", "all", "--extension", CHROMIUM_ID,
+                      "--extension", FIREFOX_ID, "--extension", FIREFOX_GUID)
     assert result.returncode == 0, result.stderr
     paths = {browser: home / folder / f"{HOST_NAME}.json" for browser, folder in USER_FOLDERS.items()}
     assert files_below(home) == sorted(paths.values())
-    # Without --host, the manifests name the host beside the tool.
+    # Without --host, the manifests name the host beside the tool; each
+    # browser gets the IDs of its own kind.
     for browser, path in paths.items():
-        assert read_manifest(path) == expected_manifest(browser, str(native_bin / "Corvantilhub"))
+        assert read_manifest(path) == expected_manifest(
+            browser, str(native_bin / "Corvantilhub"), firefox_ids=(FIREFOX_ID, FIREFOX_GUID))
     assert result.stdout.splitlines() == [f"write {path}" for path in paths.values()]
 
 
@@ -277,9 +281,15 @@ def test_unregister_removes_our_manifests_and_nothing_else(register, home):
      "invalid host name"),
     (["register", "--browser", "chrome", "--extension", CHROMIUM_ID, "--name", ".com.example"],
      "invalid host name"),
+    (["register", "--browser", "chrome", "--extension", CHROMIUM_ID, "--name", "com.example."],
+     "invalid host name"),
     (["register", "--browser", "chrome", "--extension", "eipcjlpengcbafdfnolahlhjnijkabfq"],
      "is neither a Chromium extension ID"),
     (["register", "--browser", "chrome", "--extension", CHROMIUM_ID[:-1]],
+     "is neither a Chromium extension ID"),
+    (["register", "--browser", "chrome", "--extension", CHROMIUM_ID + "a"],
+     "is neither a Chromium extension ID"),
+    (["register", "--browser", "firefox", "--extension", "corvantilhub@"],
      "is neither a Chromium extension ID"),
     (["register", "--browser", "chrome,firefox", "--extension", CHROMIUM_ID],
      "no extension ID for firefox"),

@@ -109,10 +109,11 @@ def test_each_browser_finds_its_manifest_through_its_vendor_key(wine):
     result = wine.register("register", "--browser", "all", "--name", name, "--host", HOST,
                            "--extension", CHROMIUM_ID, "--extension", FIREFOX_ID)
     assert result.returncode == 0, result.stderr
+    # The user's manifests stay on this machine: local, not roaming, application data.
+    local = wine.run("cmd", "/c", "echo %LOCALAPPDATA%").stdout.strip()
     for browser in VENDOR_KEYS:
         manifest_path = wine.default_value(key_of(browser, name))
-        assert manifest_path is not None, f"no key for {browser}"
-        assert PureWindowsPath(manifest_path).name == f"{name}.json"
+        assert manifest_path == rf"{local}\Corvantilhub\NativeMessagingHosts\{browser}\{name}.json"
         manifest = json.loads(wine.unix_path(manifest_path).read_text(encoding="utf-8"))
         assert manifest["name"] == name and manifest["type"] == "stdio"
         assert manifest["path"] == HOST  # backslashes survive the JSON
@@ -257,34 +258,44 @@ def test_check_finds_a_registration_in_hklm_only_after_every_hkcu_view(wine):
     assert step_of(result.stdout, "chrome", "start")[1].endswith(
         f"Corvantilhub.exe chrome-extension://{CHROMIUM_ID}/ --parent-window=0 in "
         f"{wine.windows_path(wine.tool.parent)}")
+    # Advice for a registration of all users' is an administrator's.
+    result = wine.register("check", "--browser", "chrome", "--name", name, "--extension", OTHER_ID)
+    assert step_of(result.stdout, "chrome", "extension") == [
+        f"chrome: extension: FAILED: {OTHER_ID} not allowed; the manifest allows {CHROMIUM_ID}",
+        f"fix: as an administrator, run corvantilhub-register register --browser chrome --name "
+        f"{name} --system --extension {OTHER_ID}"]
     assert wine.register("unregister", "--system", "--name", name).returncode == 0
 
 
-def test_check_reports_a_stale_key_in_the_32_bit_view_that_hides_the_sound_one(wine):
-    name = "com.corvantilhub.wrong_view"
-    assert wine.register("register", "--system", "--browser", "chrome", "--name", name,
-                         "--extension", CHROMIUM_ID).returncode == 0
-    machine_key = key_of("chrome", name, root="HKEY_LOCAL_MACHINE")
+@pytest.mark.parametrize("browser, extension", [("chrome", CHROMIUM_ID), ("firefox", FIREFOX_ID)])
+def test_check_reports_a_stale_key_in_the_32_bit_view_that_hides_the_sound_one(wine, browser,
+                                                                               extension):
+    """Both families read HKLM's 32-bit view first, and the first key there
+    decides: Firefox, too, passes over nothing on Windows."""
+    name = f"com.corvantilhub.wrong_view_{browser}"
+    assert wine.register("register", "--system", "--browser", browser, "--name", name,
+                         "--extension", extension).returncode == 0
+    machine_key = key_of(browser, name, root="HKEY_LOCAL_MACHINE")
     stale = rf"C:\Old Corvantilhub\{name}.json"
     assert wine.run("reg", "add", machine_key, "/ve", "/d", stale, "/reg:32", "/f").returncode == 0
     try:
-        result = wine.register("check", "--browser", "chrome", "--name", name,
-                               "--extension", CHROMIUM_ID)
+        result = wine.register("check", "--browser", browser, "--name", name,
+                               "--extension", extension)
         assert result.returncode == 1
-        assert step_of(result.stdout, "chrome", "manifest") == [
-            f"chrome: manifest: FAILED: the key names {stale}, which does not exist "
+        assert step_of(result.stdout, browser, "manifest") == [
+            f"{browser}: manifest: FAILED: the key names {stale}, which does not exist "
             f"({machine_key} (32-bit view))",
             *[f"note: looked at {key}: no key with a manifest path"
-              for key in views_looked_at("chrome", name)[:2]],
+              for key in views_looked_at(browser, name)[:-2]],
             f"note: not read while {machine_key} (32-bit view) exists: {machine_key} (64-bit view): "
             f"names {wine.default_value(machine_key)}; to use it, remove the first: "
             f'reg delete "{machine_key}" /reg:32 /f',
-            f"fix: remove it, so that chrome reads {machine_key} (64-bit view): run reg delete "
+            f"fix: remove it, so that {browser} reads {machine_key} (64-bit view): run reg delete "
             f'"{machine_key}" /reg:32 /f; or as an administrator, run corvantilhub-register '
-            f"register --browser chrome --name {name} --system --extension {CHROMIUM_ID}"]
+            f"register --browser {browser} --name {name} --system --extension {extension}"]
         # The advice works.
         assert wine.run("reg", "delete", machine_key, "/reg:32", "/f").returncode == 0
-        again = wine.register("check", "--browser", "chrome", "--name", name)
+        again = wine.register("check", "--browser", browser, "--name", name)
         assert again.returncode == 0, again.stdout
     finally:
         wine.run("reg", "delete", machine_key, "/reg:32", "/f")

@@ -21,6 +21,8 @@ from pathlib import Path
 
 import pytest
 
+import build_packages
+
 HERE = Path(__file__).resolve().parent
 REPO_ROOT = HERE.parents[2]
 from chromium_session import (EXTENSION_DIR, chromium_command, extension_id,
@@ -123,10 +125,20 @@ def installed(deb):
             subprocess.run(["dpkg", "--purge", PACKAGE], capture_output=True)
 
 
+TEST_ID = "eipcjlpengcbafdfnolahlhjnijkabfh"
+GUID_ID = "{8e4c1c2e-2b1d-4c5a-9f3e-1a2b3c4d5e6f}"
+
+
 @pytest.mark.parametrize("chromium_ids, firefox_ids, complaint", [
     (["EIPCJLPENGCBAFDFNOLAHLHJNIJKABFH"], ["a@b.example"], "is not a Chromium extension ID"),
-    (["eipcjlpengcbafdfnolahlhjnijkabfh"], ["no-at-sign"], "is not a Firefox add-on ID"),
+    (["eipcjlpengcbafdfnolahlhjnijkabfq"], ["a@b.example"], "is not a Chromium extension ID"),
+    ([TEST_ID + "a"], ["a@b.example"], "is not a Chromium extension ID"),
+    ([TEST_ID], ["no-at-sign"], "is not a Firefox add-on ID"),
+    ([TEST_ID], ["nothing-after@"], "is not a Firefox add-on ID"),
+    ([TEST_ID], ["a@b.example,c@d.example"], "is not a Firefox add-on ID"),
     ([], ["a@b.example"], "at least one Chromium extension ID"),
+    # IDs that browsers take: the builder goes on, to the programs it lacks here.
+    ([TEST_ID, "a" * 32], ["a@b.example", GUID_ID], "not found; build it first"),
 ])
 def test_builder_refuses_ids_that_no_browser_would_accept(tmp_path, chromium_ids, firefox_ids,
                                                          complaint):
@@ -141,6 +153,25 @@ def test_builder_refuses_ids_that_no_browser_would_accept(tmp_path, chromium_ids
                             capture_output=True, text=True)
     assert result.returncode == 1 and complaint in result.stderr, result.stderr
     assert not (tmp_path / "out").exists() or not any((tmp_path / "out").iterdir())
+
+
+def test_every_configured_id_reaches_the_manifests(tmp_path):
+    """From the build's settings (IDs separated by ";") through package-info.json
+    into each family's manifest."""
+    folder = tmp_path / "build"
+    folder.mkdir()
+    subprocess.run(["cmake", "-D", "PROJECT_VERSION=1.0.0",
+                    "-D", f"CORVANTILHUB_CHROMIUM_EXTENSION_IDS={TEST_ID};{'a' * 32}",
+                    "-D", f"CORVANTILHUB_FIREFOX_ADDON_IDS=a@b.example;{GUID_ID}",
+                    "-P", str(REPO_ROOT / "cmake" / "Packaging.cmake")],
+                   cwd=folder, check=True, capture_output=True)
+    info = build_packages.BuildInfo(folder)
+    chromium = json.loads(build_packages.manifest_json(info, "/host", True))
+    firefox = json.loads(build_packages.manifest_json(info, "/host", False))
+    assert chromium["allowed_origins"] == [f"chrome-extension://{TEST_ID}/",
+                                           f"chrome-extension://{'a' * 32}/"]
+    assert firefox["allowed_extensions"] == ["a@b.example", GUID_ID]
+    assert "allowed_extensions" not in chromium and "allowed_origins" not in firefox
 
 
 def test_control_fields_declare_dependencies_and_stand_ins(deb):
