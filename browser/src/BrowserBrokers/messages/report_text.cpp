@@ -186,6 +186,12 @@ bool WalkJson(std::wstring_view text, Visit visit) {
   bool plainMember = false;  // the member whose value comes next is plain
   Tokenizer tokens(text);
   Token token;
+  // Ends the innermost container, which then stands as a value.
+  const auto close = [&] {
+    visit(token, StringRole::kOtherValue);
+    open.pop_back();
+    expect = Expect::kAfterValue;
+  };
   while (tokens.Next(token)) {
     if (token.kind == TokenKind::kSpace) {
       visit(token, StringRole::kOtherValue);
@@ -208,9 +214,7 @@ bool WalkJson(std::wstring_view text, Visit visit) {
           open.push_back(first);
           expect = first == L'{' ? Expect::kNameOrEnd : Expect::kValueOrEnd;
         } else if (punctuation && first == L']' && expect == Expect::kValueOrEnd) {
-          visit(token, StringRole::kOtherValue);
-          open.pop_back();
-          expect = Expect::kAfterValue;
+          close();
         } else {
           return false;
         }
@@ -222,9 +226,7 @@ bool WalkJson(std::wstring_view text, Visit visit) {
           plainMember = IsPlainMember(token.text);
           expect = Expect::kColon;
         } else if (punctuation && first == L'}' && expect == Expect::kNameOrEnd) {
-          visit(token, StringRole::kOtherValue);
-          open.pop_back();
-          expect = Expect::kAfterValue;
+          close();
         } else {
           return false;
         }
@@ -236,14 +238,14 @@ bool WalkJson(std::wstring_view text, Visit visit) {
         break;
       case Expect::kAfterValue:
         if (!punctuation || open.empty()) return false;
-        if (first == L',') {
+        if (first == (inObject ? L'}' : L']')) {
+          close();
+        } else if (first == L',') {
+          visit(token, StringRole::kOtherValue);
           expect = inObject ? Expect::kName : Expect::kValue;
-        } else if (first == (inObject ? L'}' : L']')) {
-          open.pop_back();
         } else {
           return false;
         }
-        visit(token, StringRole::kOtherValue);
         break;
     }
   }
